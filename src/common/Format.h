@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace sarvo {
+
+// printf-style formatting into a std::string. The program's texts are printf formats ("%s\%s",
+// "%lx\r\n"), so they are kept as they stand rather than rewritten for another formatter.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace sarvo
