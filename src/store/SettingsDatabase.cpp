@@ -1,0 +1,181 @@
+#include "store/SettingsDatabase.h"
+
+#include <mutex>
+#include <vector>
+
+#include "platform/SpecialFolders.h"
+
+namespace sarvo {
+namespace {
+
+constexpr char kDatabaseFileName[] = "settings.db";
+constexpr int kBusyTimeoutMs = 10000;
+constexpr size_t kMaxPooledConnections = 16;
+
+// Keys hold their full path so that a lookup is one indexed comparison; parent links serve
+// enumeration. Value ids give creation order; an update in place keeps the id and so the place.
+constexpr char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS registry_keys("
+    " id INTEGER PRIMARY KEY,"
+    " hive INTEGER NOT NULL,"
+    " path TEXT NOT NULL COLLATE NOCASE,"
+    " parent INTEGER NOT NULL,"
+    " name TEXT NOT NULL COLLATE NOCASE,"
+    " UNIQUE(hive, path));"
+    "CREATE INDEX IF NOT EXISTS registry_keys_parent ON registry_keys(hive, parent, name);"
+    "CREATE TABLE IF NOT EXISTS registry_values("
+    " id INTEGER PRIMARY KEY,"
+    " key_id INTEGER NOT NULL,"
+    " name TEXT NOT NULL COLLATE NOCASE,"
+    " type INTEGER NOT NULL,"
+    " data BLOB NOT NULL,"
+    " UNIQUE(key_id, name));";
+
+constexpr const char* kStatementTexts[] = {
+    // FindKey
+    "SELECT id FROM registry_keys WHERE hive = ?1 AND path = ?2",
+    // InsertKey
+    "INSERT OR IGNORE INTO registry_keys(hive, path, parent, name) VALUES(?1, ?2, ?3, ?4)",
+    // ReadValue
+    "SELECT v.type, v.data FROM registry_values v JOIN registry_keys k ON v.key_id = k.id"
+    " WHERE k.hive = ?1 AND k.path = ?2 AND v.name = ?3",
+    // UpsertValue
+    "INSERT INTO registry_values(key_id, name, type, data) VALUES(?1, ?2, ?3, ?4)"
+    " ON CONFLICT(key_id, name) DO UPDATE SET type = excluded.type, data = excluded.data",
+    // DeleteValue
+    "DELETE FROM registry_values WHERE key_id = ?1 AND name = ?2",
+    // SubkeyAt
+    "SELECT name FROM registry_keys WHERE hive = ?1 AND parent = ?2 ORDER BY name LIMIT 1 OFFSET ?3",
+    // ValueAt
+    "SELECT name, type, data FROM registry_values WHERE key_id = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
+    // DeleteTreeValues
+    "DELETE FROM registry_values WHERE key_id IN (SELECT id FROM registry_keys WHERE hive = ?1"
+    " AND (path = ?2 OR path LIKE ?3 ESCAPE '!'))",
+    // DeleteTreeKeys
+    "DELETE FROM registry_keys WHERE hive = ?1 AND (path = ?2 OR path LIKE ?3 ESCAPE '!')",
+};
+static_assert(sizeof kStatementTexts / sizeof kStatementTexts[0] == static_cast<size_t>(Statement::Count));
+
+std::string DatabasePath() { return GetConfigFolderPath() + "/" + kDatabaseFileName; }
+
+std::unique_ptr<SettingsConnection> OpenConnection(const std::string& path) {
+    std::string folder = path.substr(0, path.rfind('/'));
+    if (!folder.empty() && !EnsureFolderExists(folder))
+        return nullptr;
+    sqlite3* database = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &database, flags, nullptr) != SQLITE_OK) {
+        sqlite3_close(database);
+        return nullptr;
+    }
+    auto connection = std::make_unique<SettingsConnection>(database, path);
+    sqlite3_busy_timeout(database, kBusyTimeoutMs);
+    // NORMAL in WAL mode keeps every committed transaction through a process crash or kill; only
+    // a power loss may lose the last commits, never the file's consistency.
+    if (!connection->Execute("PRAGMA journal_mode=WAL") || !connection->Execute("PRAGMA synchronous=NORMAL") ||
+        !connection->Execute(kSchema))
+        return nullptr;
+    return connection;
+}
+
+class ConnectionPool {
+public:
+    std::unique_ptr<SettingsConnection> Take() {
+        std::string path = DatabasePath();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (path != m_path) {
+                m_free.clear();
+                m_path = path;
+            }
+            if (!m_free.empty()) {
+                auto connection = std::move(m_free.back());
+                m_free.pop_back();
+                return connection;
+            }
+        }
+        return OpenConnection(path);
+    }
+
+    void Give(std::unique_ptr<SettingsConnection> connection) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (connection->Path() == m_path && m_free.size() < kMaxPooledConnections)
+            m_free.push_back(std::move(connection));
+    }
+
+    void CloseAll() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_free.clear();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::string m_path;
+    std::vector<std::unique_ptr<SettingsConnection>> m_free;
+};
+
+// Never destroyed: connection threads may still use the store while the process exits.
+ConnectionPool& Pool() {
+    static ConnectionPool* pool = new ConnectionPool;
+    return *pool;
+}
+
+}  // namespace
+
+SettingsConnection::SettingsConnection(sqlite3* database, std::string path)
+    : m_database(database), m_path(std::move(path)) {}
+
+SettingsConnection::~SettingsConnection() {
+    for (sqlite3_stmt* statement : m_statements)
+        sqlite3_finalize(statement);
+    sqlite3_close(m_database);
+}
+
+sqlite3_stmt* SettingsConnection::Prepare(Statement statement) {
+    sqlite3_stmt*& slot = m_statements[static_cast<size_t>(statement)];
+    if (!slot) {
+        const char* text = kStatementTexts[static_cast<size_t>(statement)];
+        if (sqlite3_prepare_v3(m_database, text, -1, SQLITE_PREPARE_PERSISTENT, &slot, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(slot);
+            slot = nullptr;
+            return nullptr;
+        }
+    }
+    sqlite3_reset(slot);
+    sqlite3_clear_bindings(slot);
+    return slot;
+}
+
+bool SettingsConnection::Execute(const char* sql) {
+    return sqlite3_exec(m_database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+BorrowedConnection::BorrowedConnection() : m_connection(Pool().Take()) {}
+
+BorrowedConnection::~BorrowedConnection() {
+    if (m_connection)
+        Pool().Give(std::move(m_connection));
+}
+
+WriteTransaction::WriteTransaction(SettingsConnection& connection) : m_connection(connection) {
+    m_active = m_connection.Execute("BEGIN IMMEDIATE");
+}
+
+WriteTransaction::~WriteTransaction() {
+    if (m_active)
+        m_connection.Execute("ROLLBACK");
+}
+
+bool WriteTransaction::Commit() {
+    if (!m_active)
+        return false;
+    m_active = false;
+    if (m_connection.Execute("COMMIT"))
+        return true;
+    m_connection.Execute("ROLLBACK");
+    return false;
+}
+
+void CloseSettingsConnections() { Pool().CloseAll(); }
+
+}  // namespace sarvo
