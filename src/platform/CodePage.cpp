@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <string>
 
 namespace sarvo {
 namespace {
@@ -14,6 +14,7 @@ namespace {
 constexpr char kReplacement = '?';
 constexpr char kUtf32Charset[] = "UTF-32LE";
 constexpr uint32_t kReplacementCodePoint = '?';
+constexpr size_t kUtf32UnitSize = 4;
 
 // iconv descriptors carry shift state, so each conversion opens its own: the cost is small next to
 // the conversions the callers make (a page, a file name).
@@ -82,55 +83,92 @@ std::string SanitizeUtf8(std::string_view text) {
     return result;
 }
 
-// Decodes to code points; an invalid or truncated sequence yields one '?' per skipped byte.
-bool DecodeToCodePoints(std::string_view text, const char* charset, std::vector<uint32_t>& out) {
+// Runs the converter over the input, or with a null input flushes what it holds back, appending to
+// out from out[used] and growing out as needed. Returns 0 when everything was taken, else the errno
+// at which iconv stopped (EILSEQ and EINVAL: bad input the caller handles).
+int ConvertInto(iconv_t handle, char** in, size_t* inLeft, std::string& out, size_t& used) {
+    for (;;) {
+        char* outPtr = out.data() + used;
+        size_t outLeft = out.size() - used;
+        size_t result = ::iconv(handle, in, inLeft, &outPtr, &outLeft);
+        used = out.size() - outLeft;
+        if (result != static_cast<size_t>(-1))
+            return 0;
+        if (errno != E2BIG)
+            return errno;
+        out.resize(out.size() * 2 + kUtf32UnitSize);
+    }
+}
+
+void AppendUtf32(std::string& out, size_t& used, uint32_t codePoint) {
+    if (out.size() - used < kUtf32UnitSize)
+        out.resize(out.size() * 2 + kUtf32UnitSize);
+    for (size_t i = 0; i < kUtf32UnitSize; ++i)
+        out[used++] = static_cast<char>((codePoint >> (8 * i)) & 0xFF);
+}
+
+// Decodes to UTF-32LE; an invalid or truncated sequence yields one '?' per skipped byte. The output
+// grows as needed: some charsets (TSCII) give several code points for one byte. Decoders that compose
+// (CP1258 holds a letter back until it knows whether an accent follows) are flushed at the end and
+// before each replacement, which keeps the held letter and its place.
+bool DecodeToUtf32(std::string_view text, const char* charset, std::string& out) {
     IconvHandle handle(kUtf32Charset, charset);
     if (!handle.IsValid())
         return false;
-    out.assign(text.size() + 1, 0);
+    std::string result(text.size() * kUtf32UnitSize + kUtf32UnitSize, '\0');
+    size_t used = 0;
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
-    char* outPtr = reinterpret_cast<char*>(out.data());
-    size_t outLeft = out.size() * sizeof(uint32_t);
     while (inLeft > 0) {
-        if (::iconv(handle.Get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1))
+        int error = ConvertInto(handle.Get(), &in, &inLeft, result, used);
+        if (error == 0)
             break;
-        if (errno != EILSEQ && errno != EINVAL)
+        if (error != EILSEQ && error != EINVAL)
             return false;
-        uint32_t replacement = kReplacementCodePoint;
-        std::memcpy(outPtr, &replacement, sizeof replacement);
-        outPtr += sizeof replacement;
-        outLeft -= sizeof replacement;
+        if (ConvertInto(handle.Get(), nullptr, nullptr, result, used) != 0)
+            return false;
+        AppendUtf32(result, used, kReplacementCodePoint);
         ++in;
         --inLeft;
-        ::iconv(handle.Get(), nullptr, nullptr, nullptr, nullptr);
     }
-    out.resize((out.size() * sizeof(uint32_t) - outLeft) / sizeof(uint32_t));
+    if (ConvertInto(handle.Get(), nullptr, nullptr, result, used) != 0)
+        return false;
+    result.resize(used);
+    out = std::move(result);
     return true;
 }
 
-bool EncodeCodePoints(const std::vector<uint32_t>& codePoints, const char* charset, std::string& out) {
+// Encodes UTF-32LE; a code point the charset lacks becomes '?'. The '?' is itself passed through the
+// converter, so that a stateful charset (ISO-2022-JP) gets it in the right shift state and a wide one
+// (UTF-16) in its own width.
+bool EncodeUtf32(const std::string& utf32, const char* charset, std::string& out) {
     IconvHandle handle(charset, kUtf32Charset);
     if (!handle.IsValid())
         return false;
-    // No charset needs more than 8 bytes for one code point (shift sequences included).
-    out.assign(codePoints.size() * 8 + 8, '\0');
-    char* in = reinterpret_cast<char*>(const_cast<uint32_t*>(codePoints.data()));
-    size_t inLeft = codePoints.size() * sizeof(uint32_t);
-    char* outPtr = out.data();
-    size_t outLeft = out.size();
+    std::string result(utf32.size() / kUtf32UnitSize * 2 + kUtf32UnitSize, '\0');
+    size_t used = 0;
+    char* in = const_cast<char*>(utf32.data());
+    size_t inLeft = utf32.size();
     while (inLeft > 0) {
-        if (::iconv(handle.Get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1))
+        int error = ConvertInto(handle.Get(), &in, &inLeft, result, used);
+        if (error == 0)
             break;
-        if (errno != EILSEQ || outLeft == 0)
+        if (error != EILSEQ || inLeft < kUtf32UnitSize)
             return false;
-        *outPtr++ = kReplacement;
-        --outLeft;
-        in += sizeof(uint32_t);
-        inLeft -= sizeof(uint32_t);
+        in += kUtf32UnitSize;
+        inLeft -= kUtf32UnitSize;
+        std::string replacement;
+        size_t replacementUsed = 0;
+        AppendUtf32(replacement, replacementUsed, kReplacementCodePoint);
+        char* replacementIn = replacement.data();
+        size_t replacementLeft = replacementUsed;
+        if (ConvertInto(handle.Get(), &replacementIn, &replacementLeft, result, used) != 0)
+            return false;
     }
-    ::iconv(handle.Get(), nullptr, nullptr, &outPtr, &outLeft);
-    out.resize(out.size() - outLeft);
+    if (ConvertInto(handle.Get(), nullptr, nullptr, result, used) != 0)
+        return false;
+    result.resize(used);
+    out = std::move(result);
     return true;
 }
 
@@ -161,9 +199,9 @@ std::string ConvertCodePage(std::string_view text, const char* fromCharset, cons
         return std::string();
     if (IsUtf8Name(fromCharset) && IsUtf8Name(toCharset))
         return SanitizeUtf8(text);
-    std::vector<uint32_t> codePoints;
+    std::string utf32;
     std::string result;
-    if (!DecodeToCodePoints(text, fromCharset, codePoints) || !EncodeCodePoints(codePoints, toCharset, result))
+    if (!DecodeToUtf32(text, fromCharset, utf32) || !EncodeUtf32(utf32, toCharset, result))
         return std::string();
     return result;
 }

@@ -50,7 +50,8 @@ SystemTime SystemTimeFromTm(const tm& broken, long nanoseconds) {
     result.hour = static_cast<uint16_t>(broken.tm_hour);
     result.minute = static_cast<uint16_t>(broken.tm_min);
     // A leap second is folded into the second before it: SYSTEMTIME has no second 60.
-    result.second = static_cast<uint16_t>(broken.tm_sec > static_cast<int>(kMaxSecond) ? kMaxSecond : broken.tm_sec);
+    result.second =
+        static_cast<uint16_t>(broken.tm_sec > static_cast<int>(kMaxSecond) ? kMaxSecond : broken.tm_sec);
     result.milliseconds = static_cast<uint16_t>(nanoseconds / 1'000'000);
     return result;
 }
@@ -63,7 +64,9 @@ timespec RealTimeNow() {
 
 }  // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 unsigned DaysInMonth(int year, unsigned month) {
     static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -143,7 +146,8 @@ bool FileTimeToLocalFileTime(FileTime time, FileTime& out) {
     tm broken{};
     if (!::localtime_r(&seconds, &broken))
         return false;
-    const int64_t offsetTicks = static_cast<int64_t>(broken.tm_gmtoff) * static_cast<int64_t>(kTicksPerSecond);
+    const int64_t offsetTicks =
+        static_cast<int64_t>(broken.tm_gmtoff) * static_cast<int64_t>(kTicksPerSecond);
     if (offsetTicks < 0 && time.ticks < static_cast<uint64_t>(-offsetTicks))
         return false;
     if (offsetTicks > 0 && time.ticks > kMaxConvertibleTicks - static_cast<uint64_t>(offsetTicks))
@@ -166,6 +170,8 @@ SystemTime GetLocalTime() {
     return SystemTimeFromTm(broken, now.tv_nsec);
 }
 
-FileTime GetSystemTimeAsFileTime() { return FileTimeFromTimespec(RealTimeNow()); }
+FileTime GetSystemTimeAsFileTime() {
+    return FileTimeFromTimespec(RealTimeNow());
+}
 
 }  // namespace sarvo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 
 #include <cstdint>
 #include <string>

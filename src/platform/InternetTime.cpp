@@ -13,10 +13,18 @@ constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun
 constexpr int kMaxFourDigitYear = 9999;
 constexpr int kTwoDigitYearPivot = 70;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char LowerCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+char LowerCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -113,8 +121,8 @@ bool Month(DateScanner& scanner, int& month) {
 }
 
 bool TimeOfDay(DateScanner& scanner, int& hour, int& minute, int& second) {
-    return scanner.Number(2, 2, hour) && scanner.Char(':') && scanner.Number(2, 2, minute) && scanner.Char(':') &&
-           scanner.Number(2, 2, second);
+    return scanner.Number(2, 2, hour) && scanner.Char(':') && scanner.Number(2, 2, minute) &&
+           scanner.Char(':') && scanner.Number(2, 2, second);
 }
 
 bool GmtZone(DateScanner& scanner) {
@@ -134,8 +142,8 @@ struct DateFields {
 // "06 Nov 1994 08:49:37 GMT", after "Sun, ".
 bool Rfc1123Rest(DateScanner& scanner, DateFields& f) {
     return scanner.Number(1, 2, f.day) && scanner.Blanks() && Month(scanner, f.month) && scanner.Blanks() &&
-           scanner.Number(4, 4, f.year) && scanner.Blanks() && TimeOfDay(scanner, f.hour, f.minute, f.second) &&
-           scanner.Blanks() && GmtZone(scanner);
+           scanner.Number(4, 4, f.year) && scanner.Blanks() &&
+           TimeOfDay(scanner, f.hour, f.minute, f.second) && scanner.Blanks() && GmtZone(scanner);
 }
 
 // "06-Nov-94 08:49:37 GMT", after "Sunday, ". A four-digit year is taken as it is.
@@ -193,8 +201,8 @@ std::string InternetTimeFromSystemTime(const SystemTime& time) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%s, %02u %s %04u %02u:%02u:%02u GMT",
                   kShortDayNames[DayOfWeek(time.year, time.month, time.day)], unsigned{time.day},
-                  kMonthNames[time.month - 1], unsigned{time.year}, unsigned{time.hour}, unsigned{time.minute},
-                  unsigned{time.second});
+                  kMonthNames[time.month - 1], unsigned{time.year}, unsigned{time.hour},
+                  unsigned{time.minute}, unsigned{time.second});
     return std::string(buffer, kInternetTimeLength);
 }
 

@@ -57,7 +57,9 @@ std::vector<uint32_t> ResolvedAddresses(const std::string& hostName) {
 
 }  // namespace
 
-bool IsLoopbackAddress(uint32_t address) { return (ntohl(address) & kLoopbackMask) == kLoopbackNetwork; }
+bool IsLoopbackAddress(uint32_t address) {
+    return (ntohl(address) & kLoopbackMask) == kLoopbackNetwork;
+}
 
 std::string GetHostName() {
     char buffer[kHostNameBufferSize] = {};

@@ -31,15 +31,17 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
     return fields;
 }
 
-bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
+bool IsOctalDigit(char c) {
+    return c >= '0' && c <= '7';
+}
 
 // The kernel escapes blank, tab, newline and backslash as a backslash and three octal digits.
 std::string DecodeOctalEscapes(std::string_view text) {
     std::string result;
     result.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size() && IsOctalDigit(text[i + 1]) && IsOctalDigit(text[i + 2]) &&
-            IsOctalDigit(text[i + 3])) {
+        if (text[i] == '\\' && i + 3 < text.size() && IsOctalDigit(text[i + 1]) &&
+            IsOctalDigit(text[i + 2]) && IsOctalDigit(text[i + 3])) {
             int value = (text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 + (text[i + 3] - '0');
             result.push_back(static_cast<char>(value));
             i += 3;

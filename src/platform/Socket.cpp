@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,11 +17,15 @@
 namespace sarvo {
 namespace {
 
-bool IsNoSocket(SocketHandle socket) { return socket < 0; }
+bool IsNoSocket(SocketHandle socket) {
+    return socket < 0;
+}
 
 constexpr int kNoSocket = -kWsaENotSock;
 
-int ClampLength(size_t length) { return length > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length); }
+int ClampLength(size_t length) {
+    return length > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+}
 
 sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
     sockaddr_in result{};
@@ -28,6 +33,17 @@ sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
     result.sin_addr.s_addr = address;
     result.sin_port = htons(port);
     return result;
+}
+
+// fcntl and poll accept any descriptor, so the calls built on them ask what the descriptor is first:
+// a pipe or a file must give -kWsaENotSock there too, as every socket call does.
+int CheckIsSocket(SocketHandle socket) {
+    if (IsNoSocket(socket))
+        return kNoSocket;
+    struct stat info {};
+    if (::fstat(socket, &info) != 0)
+        return LastSocketError();
+    return S_ISSOCK(info.st_mode) ? 0 : kNoSocket;
 }
 
 int SetIntOption(SocketHandle socket, int level, int name, int value) {
@@ -47,7 +63,9 @@ int FinishInterruptedConnect(SocketHandle socket) {
     return GetSocketError(socket);
 }
 
-short PollEventsFor(WaitEvent event) { return event == WaitEvent::Readable ? POLLIN : POLLOUT; }
+short PollEventsFor(WaitEvent event) {
+    return event == WaitEvent::Readable ? POLLIN : POLLOUT;
+}
 
 }  // namespace
 
@@ -56,7 +74,9 @@ int CreateTcpSocket() {
     return socket < 0 ? LastSocketError() : socket;
 }
 
-int SetReuseAddress(SocketHandle socket) { return SetIntOption(socket, SOL_SOCKET, SO_REUSEADDR, 1); }
+int SetReuseAddress(SocketHandle socket) {
+    return SetIntOption(socket, SOL_SOCKET, SO_REUSEADDR, 1);
+}
 
 int Bind(SocketHandle socket, uint32_t address, uint16_t port) {
     if (IsNoSocket(socket))
@@ -132,8 +152,8 @@ int Send(SocketHandle socket, const void* data, size_t length) {
 }
 
 int SetNonBlocking(SocketHandle socket, bool nonBlocking) {
-    if (IsNoSocket(socket))
-        return kNoSocket;
+    if (int checked = CheckIsSocket(socket); checked != 0)
+        return checked;
     int flags = ::fcntl(socket, F_GETFL);
     if (flags < 0)
         return LastSocketError();
@@ -143,7 +163,9 @@ int SetNonBlocking(SocketHandle socket, bool nonBlocking) {
     return 0;
 }
 
-int SetNoDelay(SocketHandle socket) { return SetIntOption(socket, IPPROTO_TCP, TCP_NODELAY, 1); }
+int SetNoDelay(SocketHandle socket) {
+    return SetIntOption(socket, IPPROTO_TCP, TCP_NODELAY, 1);
+}
 
 int GetSocketError(SocketHandle socket) {
     if (IsNoSocket(socket))
@@ -200,8 +222,8 @@ int WaitForSockets(std::span<SocketWaitEntry> entries, int timeoutMs) {
         return -kWsaEInval;
     std::vector<pollfd> polled(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (IsNoSocket(entries[i].socket))
-            return kNoSocket;
+        if (int checked = CheckIsSocket(entries[i].socket); checked != 0)
+            return checked;
         entries[i].ready = false;
         polled[i].fd = entries[i].socket;
         polled[i].events = PollEventsFor(entries[i].event);

@@ -1,8 +1,8 @@
 #include "platform/SpecialFolders.h"
 
 #include <cstdlib>
-#include <system_error>
 #include <filesystem>
+#include <system_error>
 
 #include "platform/FileSystem.h"
 
@@ -14,7 +14,9 @@ std::string EnvironmentValue(const char* name) {
     return value ? std::string(value) : std::string();
 }
 
-std::string SarvoHome() { return EnvironmentValue("SARVO_HOME"); }
+std::string SarvoHome() {
+    return EnvironmentValue("SARVO_HOME");
+}
 
 std::string HomeFolder() {
     std::string home = EnvironmentValue("HOME");

@@ -16,7 +16,8 @@ namespace {
 constexpr char kLabelFolder[] = "/dev/disk/by-label";
 
 constexpr std::string_view kNetworkFileSystems[] = {
-    "nfs", "nfs4", "cifs", "smb3", "smbfs", "sshfs", "fuse.sshfs", "9p", "afs", "ceph", "fuse.glusterfs", "davfs",
+    "nfs",        "nfs4", "cifs", "smb3", "smbfs",          "sshfs",
+    "fuse.sshfs", "9p",   "afs",  "ceph", "fuse.glusterfs", "davfs",
 };
 
 std::string CanonicalPath(const std::string& path) {
@@ -49,7 +50,9 @@ std::string NearestExistingPath(const std::string& path) {
     }
 }
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -121,7 +124,8 @@ bool GetVolumeInformation(const std::string& path, VolumeInfo& out) {
     std::string canonical = CanonicalPath(existing);
     struct statvfs volume {};
     struct stat info {};
-    if (canonical.empty() || ::statvfs(canonical.c_str(), &volume) != 0 || ::stat(canonical.c_str(), &info) != 0)
+    if (canonical.empty() || ::statvfs(canonical.c_str(), &volume) != 0 ||
+        ::stat(canonical.c_str(), &info) != 0)
         return false;
 
     VolumeInfo result;

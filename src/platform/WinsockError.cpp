@@ -72,6 +72,8 @@ int SocketErrorFromErrno(int err) {
     return code == 0 ? kSocketErrorWithoutCode : -code;
 }
 
-int LastSocketError() { return SocketErrorFromErrno(errno); }
+int LastSocketError() {
+    return SocketErrorFromErrno(errno);
+}
 
 }  // namespace sarvo

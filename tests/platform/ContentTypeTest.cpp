@@ -1,0 +1,188 @@
+#include "platform/ContentType.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "support/TempFolder.h"
+
+namespace sarvo {
+namespace {
+
+TEST(ContentTypeTest, TheKeyRunsFromTheFirstDot) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"photo.jpg", ".jpg"},
+        {"photo.2005.jpg", ".2005.jpg"},
+        {"archive.tar.gz", ".tar.gz"},
+        {"README", ".README"},
+        {".bashrc", ".bashrc"},
+        {"file.", "."},
+        {"", "."},
+    };
+    for (auto [name, key] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ContentTypeKey(name), key);
+    }
+}
+
+class ContentTypeTableTest : public ::testing::Test {
+protected:
+    static std::string TypeOfLength(size_t length) {
+        std::string type = "application/";
+        type.append(length - type.size(), 'x');
+        return type;
+    }
+
+    ContentTypeTable LoadSample() {
+        std::string text =
+            "# media types for the test\n"
+            "\n"
+            "text/html\t\thtml htm\n"
+            "image/jpeg   jpeg jpg   # the common ones\n"
+            "application/x-first dup\n"
+            "application/x-second dup other\n"
+            "not-a-type foo\n"
+            "text/plain\n"
+            "application/with-dot .dotted\n"
+            "image/png\tpng\r\n"
+            "  # an indented comment png2\n" +
+            TypeOfLength(kContentTypeBufferSize - 1) + " fits\n" + TypeOfLength(kContentTypeBufferSize) +
+            " toolong\n"
+            "video/webm webm";
+        std::string path = m_folder.WriteFile("mime.types", text);
+        std::optional<ContentTypeTable> table = ContentTypeTable::FromFile(path);
+        EXPECT_TRUE(table.has_value());
+        return table ? std::move(*table) : ContentTypeTable();
+    }
+
+    test::TempFolder m_folder;
+};
+
+TEST_F(ContentTypeTableTest, LooksUpFileNamesInATableReadFromAFile) {
+    ContentTypeTable table = LoadSample();
+    const std::string fits = TypeOfLength(kContentTypeBufferSize - 1);
+    const std::pair<const char*, std::string> cases[] = {
+        {"index.html", "text/html"},
+        {"INDEX.HTM", "text/html"},
+        {"photo.JPG", "image/jpeg"},
+        {"photo.jpeg", "image/jpeg"},
+        // The key includes everything after the first dot, so this is not a .jpg.
+        {"photo.2005.jpg", kUnknownContentType},
+        {"README", kUnknownContentType},
+        {"name.", kUnknownContentType},
+        {"first.dup", "application/x-first"},
+        {"second.other", "application/x-second"},
+        {"skipped.foo", kUnknownContentType},
+        {"comment.the", kUnknownContentType},
+        {"comment.png2", kUnknownContentType},
+        {"dotted.dotted", "application/with-dot"},
+        {"crlf.png", "image/png"},
+        {"long.fits", fits},
+        {"long.toolong", kUnknownContentType},
+        {"last.webm", "video/webm"},
+    };
+    for (const auto& [name, type] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(table.Lookup(name), type);
+    }
+    EXPECT_EQ(table.Size(), 10u);
+}
+
+TEST_F(ContentTypeTableTest, FindTakesKeysWithTheirDot) {
+    ContentTypeTable table = LoadSample();
+    EXPECT_EQ(table.Find(".JPEG"), "image/jpeg");
+    EXPECT_EQ(table.Find("jpeg"), "");
+    EXPECT_EQ(table.Find(".nothing"), "");
+    EXPECT_EQ(table.Find(""), "");
+}
+
+TEST_F(ContentTypeTableTest, AMissingFileGivesNoTable) {
+    EXPECT_FALSE(ContentTypeTable::FromFile(m_folder.Child("missing.types")).has_value());
+    EXPECT_FALSE(ContentTypeTable::FromFile(m_folder.Path()).has_value());
+}
+
+TEST(ContentTypeTest, TheBuiltInTableKnowsTheCommonTypes) {
+    ContentTypeTable table = ContentTypeTable::BuiltIn();
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.html", "text/html"},
+        {"a.htm", "text/html"},
+        {"a.txt", "text/plain"},
+        {"a.css", "text/css"},
+        {"a.js", "text/javascript"},
+        {"a.json", "application/json"},
+        {"a.xml", "application/xml"},
+        {"a.jpg", "image/jpeg"},
+        {"a.JPEG", "image/jpeg"},
+        {"a.png", "image/png"},
+        {"a.gif", "image/gif"},
+        {"a.bmp", "image/bmp"},
+        {"a.ico", "image/vnd.microsoft.icon"},
+        {"a.svg", "image/svg+xml"},
+        {"a.webp", "image/webp"},
+        {"a.pdf", "application/pdf"},
+        {"a.zip", "application/zip"},
+        {"a.gz", "application/gzip"},
+        {"a.tar", "application/x-tar"},
+        {"a.mp3", "audio/mpeg"},
+        {"a.wav", "audio/x-wav"},
+        {"a.ogg", "audio/ogg"},
+        {"a.mp4", "video/mp4"},
+        {"a.webm", "video/webm"},
+        {"a.avi", "video/x-msvideo"},
+        {"a.mov", "video/quicktime"},
+        {"a.doc", "application/msword"},
+        {"a.xls", "application/vnd.ms-excel"},
+        {"a.ppt", "application/vnd.ms-powerpoint"},
+        {"a.tar.gz", kUnknownContentType},
+        {"a.exe", kUnknownContentType},
+    };
+    for (auto [name, type] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(table.Lookup(name), type);
+    }
+}
+
+TEST(ContentTypeTest, SystemLookupUsesMimeTypesOrTheBuiltInTable) {
+    std::optional<ContentTypeTable> system = ContentTypeTable::FromFile(kSystemMimeTypesPath);
+    const ContentTypeTable expected = system ? std::move(*system) : ContentTypeTable::BuiltIn();
+    EXPECT_EQ(SystemContentTypes().Size(), expected.Size());
+    for (const char* name :
+         {"page.html", "photo.jpg", "song.mp3", "data.json", "photo.2005.jpg", "Makefile"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(LookupContentType(name), expected.Lookup(name));
+    }
+    // True of mime.types and of the built-in table alike.
+    EXPECT_EQ(LookupContentType("page.html"), "text/html");
+    EXPECT_EQ(LookupContentType("photo.2005.jpg"), kUnknownContentType);
+    EXPECT_EQ(LookupContentType("Makefile"), kUnknownContentType);
+}
+
+TEST(ContentTypeTest, FirstUseFromManyThreadsLoadsOneTable) {
+    std::string report = test::RunInChild([] {
+        std::vector<std::string> results(8);
+        std::vector<const ContentTypeTable*> tables(results.size());
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < results.size(); ++i) {
+            threads.emplace_back([&, i] {
+                results[i] = LookupContentType("index.html");
+                tables[i] = &SystemContentTypes();
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        std::string summary;
+        for (size_t i = 0; i < results.size(); ++i)
+            summary += results[i] + (tables[i] == tables[0] ? " same\n" : " other\n");
+        return summary;
+    });
+    std::string expected;
+    for (int i = 0; i < 8; ++i)
+        expected += "text/html same\n";
+    EXPECT_EQ(report, expected);
+}
+
+}  // namespace
+}  // namespace sarvo

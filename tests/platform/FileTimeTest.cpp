@@ -1,0 +1,198 @@
+#include "platform/FileTime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "ChildProcess.h"
+
+namespace sarvo {
+namespace {
+
+SystemTime MakeTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                    int milliseconds = 0) {
+    SystemTime time;
+    time.year = static_cast<uint16_t>(year);
+    time.month = static_cast<uint16_t>(month);
+    time.day = static_cast<uint16_t>(day);
+    time.hour = static_cast<uint16_t>(hour);
+    time.minute = static_cast<uint16_t>(minute);
+    time.second = static_cast<uint16_t>(second);
+    time.milliseconds = static_cast<uint16_t>(milliseconds);
+    return time;
+}
+
+TEST(FileTimeTest, UnixEpochAndKnownInstantsHaveTheirTickValues) {
+    EXPECT_EQ(FileTimeFromUnixSeconds(0).ticks, 116444736000000000u);
+    EXPECT_EQ(FileTimeFromUnixSeconds(0).ticks, kUnixEpochTicks);
+    // 2000-01-01 00:00:00 UTC is 946684800 Unix seconds.
+    EXPECT_EQ(FileTimeFromUnixSeconds(946684800).ticks, 125911584000000000u);
+    EXPECT_EQ(FileTimeFromUnixSeconds(-1).ticks, kUnixEpochTicks - kTicksPerSecond);
+    // Before 1601 there is no file time.
+    EXPECT_EQ(FileTimeFromUnixSeconds(-11644473601).ticks, 0u);
+    EXPECT_EQ(FileTimeFromUnixSeconds(-11644473600).ticks, 0u);
+    EXPECT_EQ(FileTimeFromUnixSeconds(-11644473599).ticks, kTicksPerSecond);
+}
+
+TEST(FileTimeTest, TimespecKeepsTicksAndDropsSubTickNanoseconds) {
+    timespec time{};
+    time.tv_sec = 1;
+    time.tv_nsec = 123456789;
+    EXPECT_EQ(FileTimeFromTimespec(time).ticks, kUnixEpochTicks + kTicksPerSecond + 1234567);
+}
+
+TEST(FileTimeTest, UnixSecondsRoundDown) {
+    EXPECT_EQ(FileTimeToUnixSeconds(FileTime{kUnixEpochTicks}), 0);
+    EXPECT_EQ(FileTimeToUnixSeconds(FileTime{kUnixEpochTicks + kTicksPerSecond - 1}), 0);
+    EXPECT_EQ(FileTimeToUnixSeconds(FileTime{kUnixEpochTicks - 1}), -1);
+    EXPECT_EQ(FileTimeToUnixSeconds(FileTime{0}), -11644473600);
+    for (int64_t seconds : {int64_t{-86400}, int64_t{0}, int64_t{1700000000}, int64_t{4102444800}})
+        EXPECT_EQ(FileTimeToUnixSeconds(FileTimeFromUnixSeconds(seconds)), seconds);
+}
+
+struct CalendarCase {
+    const char* description;
+    uint64_t ticks;
+    SystemTime time;
+    int dayOfWeek;
+};
+
+TEST(FileTimeTest, TicksAndCalendarTimesConvertBothWays) {
+    const CalendarCase cases[] = {
+        {"tick 0", 0, MakeTime(1601, 1, 1), 1},
+        {"Unix epoch", kUnixEpochTicks, MakeTime(1970, 1, 1), 4},
+        {"milliseconds survive", kUnixEpochTicks + 1234 * kTicksPerMillisecond,
+         MakeTime(1970, 1, 1, 0, 0, 1, 234), 4},
+        {"the HTTP example", 124285853770000000u, MakeTime(1994, 11, 6, 8, 49, 37), 0},
+        {"leap day of 2000", 125962560000000000u, MakeTime(2000, 2, 29), 2},
+        {"day after 28 Feb 1900", 94405824000000000u, MakeTime(1900, 3, 1), 4},
+        {"last second of 1999", 125911583990000000u, MakeTime(1999, 12, 31, 23, 59, 59), 5},
+    };
+    for (const CalendarCase& c : cases) {
+        SCOPED_TRACE(c.description);
+        SystemTime broken;
+        ASSERT_TRUE(FileTimeToSystemTime(FileTime{c.ticks}, broken));
+        SystemTime expected = c.time;
+        expected.dayOfWeek = static_cast<uint16_t>(c.dayOfWeek);
+        EXPECT_EQ(broken, expected);
+        FileTime back;
+        ASSERT_TRUE(SystemTimeToFileTime(c.time, back));
+        EXPECT_EQ(back.ticks, c.ticks);
+    }
+}
+
+TEST(FileTimeTest, EveryDayOfFourCenturiesRoundTrips) {
+    // 1601 to 2001 is one whole 400-year cycle with every leap-year rule in it.
+    FileTime previous{0};
+    int64_t days = 0;
+    for (int year = 1601; year <= 2000; ++year) {
+        for (unsigned month = 1; month <= 12; ++month) {
+            for (unsigned day = 1; day <= DaysInMonth(year, month); ++day, ++days) {
+                FileTime ticks;
+                ASSERT_TRUE(SystemTimeToFileTime(MakeTime(year, month, day, 12), ticks));
+                ASSERT_EQ(ticks.ticks, static_cast<uint64_t>(days * 86400 + 12 * 3600) * kTicksPerSecond);
+                SystemTime back;
+                ASSERT_TRUE(FileTimeToSystemTime(ticks, back));
+                ASSERT_EQ(back.year, year);
+                ASSERT_EQ(back.month, month);
+                ASSERT_EQ(back.day, day);
+                ASSERT_EQ(back.dayOfWeek, (days + 1) % 7) << year << "-" << month << "-" << day;
+                ASSERT_GT(ticks, previous);
+                previous = ticks;
+            }
+        }
+    }
+    EXPECT_EQ(days, 146097);
+}
+
+TEST(FileTimeTest, LeapYearsFollowTheGregorianRule) {
+    const std::pair<int, bool> years[] = {{1600, true},  {1700, false}, {1900, false}, {2000, true},
+                                          {2023, false}, {2024, true},  {2100, false}, {2400, true}};
+    for (auto [year, leap] : years) {
+        SCOPED_TRACE(year);
+        EXPECT_EQ(IsLeapYear(year), leap);
+        EXPECT_EQ(DaysInMonth(year, 2), leap ? 29u : 28u);
+    }
+    EXPECT_EQ(DaysInMonth(2023, 4), 30u);
+    EXPECT_EQ(DaysInMonth(2023, 12), 31u);
+    EXPECT_EQ(DaysInMonth(2023, 0), 0u);
+    EXPECT_EQ(DaysInMonth(2023, 13), 0u);
+}
+
+TEST(FileTimeTest, SystemTimeFieldsOutOfRangeAreRefused) {
+    const SystemTime refused[] = {
+        MakeTime(1600, 12, 31),
+        MakeTime(30828, 1, 1),
+        MakeTime(2023, 0, 1),
+        MakeTime(2023, 13, 1),
+        MakeTime(2023, 2, 29),
+        MakeTime(2023, 4, 31),
+        MakeTime(2023, 1, 0),
+        MakeTime(2023, 1, 1, 24),
+        MakeTime(2023, 1, 1, 0, 60),
+        MakeTime(2023, 1, 1, 0, 0, 60),
+        MakeTime(2023, 1, 1, 0, 0, 0, 1000),
+    };
+    for (const SystemTime& time : refused) {
+        SCOPED_TRACE(testing::Message()
+                     << time.year << "-" << time.month << "-" << time.day << " " << time.hour << ":"
+                     << time.minute << ":" << time.second << "." << time.milliseconds);
+        FileTime out{42};
+        EXPECT_FALSE(SystemTimeToFileTime(time, out));
+        EXPECT_EQ(out.ticks, 42u);
+    }
+    FileTime last;
+    EXPECT_TRUE(SystemTimeToFileTime(MakeTime(30827, 12, 31, 23, 59, 59, 999), last));
+    SystemTime dayOfWeekIgnored = MakeTime(2024, 2, 29);
+    dayOfWeekIgnored.dayOfWeek = 6;
+    EXPECT_TRUE(SystemTimeToFileTime(dayOfWeekIgnored, last));
+}
+
+TEST(FileTimeTest, TicksFromTwoToTheSixtyThreeOnAreNotCalendarTimes) {
+    SystemTime out;
+    EXPECT_TRUE(FileTimeToSystemTime(FileTime{0x7FFFFFFFFFFFFFFFu}, out));
+    EXPECT_EQ(out.year, 30828);
+    EXPECT_EQ(out.month, 9);
+    EXPECT_EQ(out.day, 14);
+    EXPECT_FALSE(FileTimeToSystemTime(FileTime{0x8000000000000000u}, out));
+}
+
+TEST(FileTimeTest, LocalFileTimeAddsTheOffsetInForceAtThatInstant) {
+    std::string report = test::RunInChild([] {
+        ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        ::tzset();
+        std::string result;
+        // Winter (+1 h) and summer (+2 h) instants of 2023.
+        for (int64_t seconds : {int64_t{1673784000}, int64_t{1689422400}}) {
+            FileTime local;
+            FileTime utc = FileTimeFromUnixSeconds(seconds);
+            if (!FileTimeToLocalFileTime(utc, local))
+                return std::string("refused");
+            result += std::to_string((static_cast<int64_t>(local.ticks) - static_cast<int64_t>(utc.ticks)) /
+                                     static_cast<int64_t>(kTicksPerSecond)) +
+                      " ";
+        }
+        FileTime out;
+        result += FileTimeToLocalFileTime(FileTime{0x7FFFFFFFFFFFFFFFu}, out) ? "kept" : "out of range";
+        return result;
+    });
+    EXPECT_EQ(report, "3600 7200 out of range");
+}
+
+TEST(FileTimeTest, CurrentTimesAgreeWithTheSystemClock) {
+    time_t before = std::time(nullptr);
+    FileTime now = GetSystemTimeAsFileTime();
+    SystemTime broken = GetSystemTime();
+    time_t after = std::time(nullptr);
+    EXPECT_GE(FileTimeToUnixSeconds(now), before);
+    EXPECT_LE(FileTimeToUnixSeconds(now), after);
+    FileTime fromBroken;
+    ASSERT_TRUE(SystemTimeToFileTime(broken, fromBroken));
+    EXPECT_GE(FileTimeToUnixSeconds(fromBroken), before);
+    EXPECT_LE(FileTimeToUnixSeconds(fromBroken), after);
+    EXPECT_EQ(broken.dayOfWeek, DayOfWeek(broken.year, broken.month, broken.day));
+}
+
+}  // namespace
+}  // namespace sarvo
