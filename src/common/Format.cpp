@@ -23,4 +23,16 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+std::string FormatCount(uint64_t count) {
+    std::string digits = std::to_string(count);
+    std::string grouped;
+    grouped.reserve(digits.size() + digits.size() / 3);
+    for (size_t index = 0; index < digits.size(); ++index) {
+        if (index > 0 && (digits.size() - index) % 3 == 0)
+            grouped.push_back(',');
+        grouped.push_back(digits[index]);
+    }
+    return grouped;
+}
+
 }  // namespace sarvo

@@ -13,5 +13,21 @@ TEST(Format, FormatsShortAndLongTexts) {
     EXPECT_EQ(Format("%s", ""), "");
 }
 
+TEST(Format, CountsAreGroupedByThousands) {
+    struct Case {
+        uint64_t count;
+        const char* expected;
+    } cases[] = {{0, "0"},
+                 {999, "999"},
+                 {1000, "1,000"},
+                 {1234567, "1,234,567"},
+                 {100000, "100,000"},
+                 {18446744073709551615ull, "18,446,744,073,709,551,615"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count);
+        EXPECT_EQ(FormatCount(c.count), c.expected);
+    }
+}
+
 }  // namespace
 }  // namespace sarvo
