@@ -35,9 +35,12 @@ struct CommandEntry {
 };
 
 constexpr CommandEntry kCommands[] = {
-    {"share", RunShareCommand},       {"publish", RunPublishCommand},
-    {"get", RunGetCommand},           {"set", RunSetCommand},
-    {"user", RunUserCommand},         {"export-reg", RunExportRegCommand},
+    {"share", RunShareCommand},
+    {"publish", RunPublishCommand},
+    {"get", RunGetCommand},
+    {"set", RunSetCommand},
+    {"user", RunUserCommand},
+    {"export-reg", RunExportRegCommand},
     {"import-reg", RunImportRegCommand},
 };
 
