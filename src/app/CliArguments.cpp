@@ -4,9 +4,9 @@ namespace sarvo::cli {
 namespace {
 
 const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const auto& spec : specs) {
-        if (name == spec.name)
-            return &spec;
+    for (const auto& option : specs) {
+        if (name == option.name)
+            return &option;
     }
     return nullptr;
 }
@@ -36,12 +36,12 @@ bool ParsedArguments::Parse(const std::vector<std::string>& arguments, const std
             m_wantsHelp = true;
             continue;
         }
-        const OptionSpec* spec = FindSpec(specs, argument);
-        if (!spec) {
+        const OptionSpec* option = FindSpec(specs, argument);
+        if (!option) {
             error = "unknown option " + argument;
             return false;
         }
-        if (spec->kind == OptionKind::Flag) {
+        if (option->kind == OptionKind::Flag) {
             m_options[argument];
             continue;
         }
