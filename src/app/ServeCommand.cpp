@@ -1,0 +1,171 @@
+#include <arpa/inet.h>
+#include <signal.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <ostream>
+
+#include "app/Cli.h"
+#include "app/CliArguments.h"
+#include "common/Format.h"
+#include "platform/FileTime.h"
+#include "platform/Notification.h"
+#include "server/ClientActivity.h"
+#include "server/HttpServer.h"
+#include "site/SiteHandlers.h"
+#include "store/SiteSettings.h"
+
+namespace sarvo::cli {
+namespace {
+
+constexpr char kServeUsage[] =
+    "Usage: sarvo-cli serve [--quiet]\n"
+    "\n"
+    "Starts the web server with the stored settings and runs it until SIGINT or SIGTERM.\n"
+    "Prints the port and the site's address, then one line per client event (time, address,\n"
+    "action, object, and the bytes sent when a connection closes). --quiet prints only the\n"
+    "start line.\n";
+
+constexpr char kStartedText[] = "Server is working on port %u";
+constexpr char kStartFailedText[] =
+    "Failed starting server on port %u. Error = %d.\r\n\r\nPlease click the [Server Property] button, change "
+    "the "
+    "port number, and try again.";
+constexpr int kSignalPollMs = 500;
+
+// Waits for the server thread's first word: listening, or failed.
+class StartWatcher : public NotificationTarget {
+public:
+    void Post(uint32_t commandId, uintptr_t) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_outcome == 0)
+            m_outcome = commandId;
+        m_changed.notify_all();
+    }
+
+    uint32_t WaitForOutcome() {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_changed.wait(hold, [this] { return m_outcome != 0; });
+        return m_outcome;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    uint32_t m_outcome = 0;
+};
+
+const char* ActionText(uint32_t action) {
+    switch (action) {
+        case kActionDownload:
+            return "Download";
+        case kActionUpload:
+            return "Upload";
+        case kActionFailed:
+            return "Bad Request";
+        default:
+            return "";
+    }
+}
+
+// One line per client event, in the terms of the desktop's clients list.
+class ClientEventPrinter : public NotificationTarget {
+public:
+    explicit ClientEventPrinter(std::ostream& out) : m_out(out) {}
+
+    void Post(uint32_t commandId, uintptr_t argument) override {
+        if (commandId == kClientInfoProgress)
+            return;
+        std::optional<ClientRecord> record = CopyClientRecord(static_cast<SocketHandle>(argument));
+        if (!record)
+            return;
+        std::string line = TimeText(record->connectedAt) + "  " + AddressText(record->peer) + "  ";
+        if (commandId == kClientInfoConnected)
+            line += "Connect";
+        else if (commandId == kClientInfoRequest)
+            line += std::string(ActionText(record->action)) + "  " + record->object;
+        else if (commandId == kClientInfoClosed)
+            line += "Closed  " + record->object + "  " + FormatCount(record->done) + "/" +
+                    FormatCount(record->total);
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_out << line << std::endl;
+    }
+
+private:
+    static std::string TimeText(FileTime utc) {
+        FileTime local;
+        SystemTime time;
+        if (!FileTimeToLocalFileTime(utc, local) || !FileTimeToSystemTime(local, time))
+            return "-";
+        return Format("%04u-%02u-%02u %02u:%02u:%02u", time.year, time.month, time.day, time.hour,
+                      time.minute, time.second);
+    }
+
+    static std::string AddressText(const sockaddr_in& address) {
+        char text[INET_ADDRSTRLEN] = "";
+        ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+        return text;
+    }
+
+    std::ostream& m_out;
+    std::mutex m_lock;
+};
+
+// Blocks the stop signals in every thread the server starts, so that only the wait below sees them.
+sigset_t BlockStopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
+}
+
+void WaitForStopSignalOrServerEnd(const sigset_t& signals) {
+    const timespec step{0, kSignalPollMs * 1'000'000L};
+    while (IsServerRunning()) {
+        if (sigtimedwait(&signals, nullptr, &step) > 0) {
+            StopServer();
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int RunServeCommand(const std::vector<std::string>& arguments, CliStreams streams) {
+    ParsedArguments parsed;
+    std::string error;
+    if (!parsed.Parse(arguments, {{"--quiet", OptionKind::Flag}}, error))
+        return Refuse(streams, error);
+    if (parsed.WantsHelp()) {
+        streams.out << kServeUsage;
+        return kExitOk;
+    }
+    if (!parsed.Positional().empty())
+        return Refuse(streams, "serve takes no arguments (see sarvo-cli serve --help)");
+
+    RegisterSiteHandlers();
+    const sigset_t signals = BlockStopSignals();
+    StartWatcher watcher;
+    ClientEventPrinter printer(streams.out);
+    SetNotificationTarget(NotificationChannel::MainWindow, &watcher);
+    if (!parsed.Has("--quiet"))
+        SetNotificationTarget(NotificationChannel::ClientsList, &printer);
+
+    StartServer();
+    int status = kExitOk;
+    if (watcher.WaitForOutcome() == CMD_SERVER_STARTED) {
+        streams.out << Format(kStartedText, unsigned{GetListenPort()}) << "\n" << ServerUrl() << std::endl;
+        WaitForStopSignalOrServerEnd(signals);
+    } else {
+        streams.err << Format(kStartFailedText, unsigned{GetListenPort()}, GetLastServerError()) << std::endl;
+        status = kExitFailed;
+    }
+    WaitForServerThread();
+    SetNotificationTarget(NotificationChannel::ClientsList, nullptr);
+    SetNotificationTarget(NotificationChannel::MainWindow, nullptr);
+    return status;
+}
+
+}  // namespace sarvo::cli

@@ -1,0 +1,219 @@
+#include "server/HttpServer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "common/Url.h"
+#include "platform/LocalAddresses.h"
+#include "platform/Notification.h"
+#include "platform/Socket.h"
+#include "platform/Thread.h"
+#include "platform/WinsockError.h"
+#include "server/AccessControl.h"
+#include "server/ClientActivity.h"
+#include "server/ConnectionContext.h"
+#include "server/Dispatch.h"
+#include "server/LocalClient.h"
+#include "store/SiteSettings.h"
+
+namespace sarvo {
+namespace {
+
+constexpr int kStartFailedSetup = 1;
+constexpr int kStartFailedAddress = 2;
+
+std::mutex g_lifecycleLock;  // guards g_serverThread and the wake pipe
+std::thread g_serverThread;
+int g_wakePipe[2] = {-1, -1};
+
+std::atomic<bool> g_serverRunning{false};
+std::atomic<bool> g_stopRequested{false};
+std::atomic<int> g_lastServerError{0};
+std::atomic<int> g_activeConnections{0};
+
+std::mutex g_addressLock;
+sockaddr_in g_serverAddress{};
+
+void SetServerAddress(const sockaddr_in& address) {
+    std::lock_guard<std::mutex> hold(g_addressLock);
+    g_serverAddress = address;
+}
+
+bool AdmitClient(const TcpSocket& client) {
+    if (IsLocalClient(client))
+        return true;
+    sockaddr_in peer{};
+    if (!client.GetAddress(peer, TcpSocket::AddressSide::Peer))
+        return false;
+    return !IsBlockedAddress(peer.sin_addr.s_addr);
+}
+
+void ConnectionThread(ConnectionContext* context) {
+    std::unique_ptr<ConnectionContext> owned(context);
+    const SocketHandle socket = owned->Handle();
+    RecordConnected(socket);
+    DispatchRequest(*owned);
+    RecordClosed(socket);
+    // A chat output stream takes the socket over; what is left here is closed so that the answer
+    // reaches the client whole even when it sent more than was read.
+    if (owned->Handle() != kInvalidSocket)
+        owned->CloseGracefully();
+    g_activeConnections.fetch_sub(1);
+}
+
+void StartConnection(TcpSocket& accepted) {
+    if (g_activeConnections.fetch_add(1) >= kMaxConnectionThreads) {
+        g_activeConnections.fetch_sub(1);
+        return;
+    }
+    auto* context = new ConnectionContext;
+    context->Attach(accepted.DetachSocket());
+    if (!StartDetachedThread([context] { ConnectionThread(context); }, kConnectionThreadStackSize)) {
+        delete context;
+        g_activeConnections.fetch_sub(1);
+    }
+}
+
+void AcceptOne(TcpSocket& listener) {
+    sockaddr_in address{};
+    TcpSocket accepted;
+    if (listener.Accept(address, accepted) < 0)
+        return;
+    if (accepted.SetBlocking(false) < 0)
+        return;
+    if (!AdmitClient(accepted))
+        return;  // closed without a byte by the destructor
+    StartConnection(accepted);
+}
+
+// Waits for a connection or the stop signal: >0 ready to accept, 0 nothing yet, <0 failure.
+int WaitForConnection(const TcpSocket& listener, int wakeFd) {
+    SocketWaitEntry entries[2] = {{listener.Handle(), WaitEvent::Readable, false},
+                                  {wakeFd, WaitEvent::Readable, false}};
+    int ready = WaitForSockets(entries, kAcceptWaitMs);
+    if (ready <= 0)
+        return ready;
+    return entries[0].ready ? 1 : 0;
+}
+
+int RunServer(int wakeFd) {
+    SetServerAddress(sockaddr_in{});
+    g_lastServerError.store(0);
+    TcpSocket listener;
+    const uint32_t listenIp = GetListenIp();
+    const uint16_t listenPort = GetListenPort();
+    int result = listener.Create();
+    if (result >= 0)
+        result = SetReuseAddress(listener.Handle());
+    if (result >= 0)
+        result = listener.Bind(listenIp, listenPort);
+    if (result >= 0)
+        result = listener.SetBlocking(false);
+    if (result >= 0)
+        result = listener.Listen(kListenBacklog);
+    if (result < 0) {
+        g_lastServerError.store(-result);
+        return kStartFailedSetup;
+    }
+
+    sockaddr_in address{};
+    if (!listener.GetAddress(address, TcpSocket::AddressSide::Local))
+        return kStartFailedAddress;
+    if (address.sin_addr.s_addr == 0) {
+        std::vector<uint32_t> own = LocalIpv4Addresses();
+        if (!own.empty())
+            address.sin_addr.s_addr = own.front();
+    }
+    SetServerAddress(address);
+    PostNotification(NotificationChannel::MainWindow, CMD_SERVER_STARTED, 0);
+
+    while (!g_stopRequested.load()) {
+        int ready = WaitForConnection(listener, wakeFd);
+        if (ready < 0)
+            break;
+        if (ready > 0)
+            AcceptOne(listener);
+    }
+    return 0;
+}
+
+void ServerThread(int wakeFd) {
+    int result = RunServer(wakeFd);
+    g_serverRunning.store(false);
+    PostNotification(NotificationChannel::MainWindow,
+                     result != 0 ? CMD_SERVER_START_FAILED : CMD_SERVER_STOPPED, 0);
+}
+
+void CloseWakePipe() {
+    for (int& end : g_wakePipe) {
+        if (end >= 0)
+            ::close(end);
+        end = -1;
+    }
+}
+
+}  // namespace
+
+int StartServer() {
+    std::lock_guard<std::mutex> hold(g_lifecycleLock);
+    if (g_serverRunning.load())
+        return 0;
+    if (g_serverThread.joinable())
+        g_serverThread.join();
+    CloseWakePipe();
+    if (::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        g_wakePipe[0] = g_wakePipe[1] = -1;
+        g_lastServerError.store(kWsaENoBufs);
+        PostNotification(NotificationChannel::MainWindow, CMD_SERVER_START_FAILED, 0);
+        return 0;
+    }
+    g_stopRequested.store(false);
+    g_serverRunning.store(true);
+    g_serverThread = std::thread(ServerThread, g_wakePipe[0]);
+    return 0;
+}
+
+void StopServer() {
+    g_stopRequested.store(true);
+    std::lock_guard<std::mutex> hold(g_lifecycleLock);
+    if (g_wakePipe[1] >= 0) {
+        char wake = 1;
+        [[maybe_unused]] ssize_t written = ::write(g_wakePipe[1], &wake, 1);
+    }
+}
+
+void WaitForServerThread() {
+    std::lock_guard<std::mutex> hold(g_lifecycleLock);
+    if (g_serverThread.joinable())
+        g_serverThread.join();
+    CloseWakePipe();
+}
+
+bool IsServerRunning() {
+    return g_serverRunning.load();
+}
+
+sockaddr_in GetServerAddress() {
+    std::lock_guard<std::mutex> hold(g_addressLock);
+    return g_serverAddress;
+}
+
+int GetLastServerError() {
+    return g_lastServerError.load();
+}
+
+int ActiveConnectionCount() {
+    return g_activeConnections.load();
+}
+
+std::string ServerUrl() {
+    sockaddr_in address = GetServerAddress();
+    return FormatServerUrl(address.sin_addr.s_addr, ntohs(address.sin_port));
+}
+
+}  // namespace sarvo

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <string>
+
+// The listening server: one server thread that accepts, and one detached thread per admitted
+// connection, which answers its one request and closes.
+namespace sarvo {
+
+// Posted on the main-window channel with argument 0.
+inline constexpr uint32_t CMD_SERVER_STARTED = 32775;
+inline constexpr uint32_t CMD_SERVER_START_FAILED = 32776;
+inline constexpr uint32_t CMD_SERVER_STOPPED = 32777;
+
+// The server thread checks for a stop at least this often.
+inline constexpr int kAcceptWaitMs = 3000;
+// A flood of connections must not exhaust the owner's desktop: past this many live connection
+// threads a new connection is closed at once.
+inline constexpr int kMaxConnectionThreads = 2000;
+// The pending-connection queue of the listening socket; short queues drop bursts of new connections.
+inline constexpr int kListenBacklog = 128;
+
+// Starts the server thread and returns at once (0); the outcome is posted as CMD_SERVER_STARTED or
+// CMD_SERVER_START_FAILED. A server that is still running is left as it is.
+int StartServer();
+
+// Asks the server thread to stop; it posts CMD_SERVER_STOPPED when it has ended. Connections being
+// served finish on their own.
+void StopServer();
+
+// Waits until the server thread has ended (after a stop, or a failed start).
+void WaitForServerThread();
+
+bool IsServerRunning();
+
+// The listening address; when listening on all interfaces, this computer's first address instead.
+sockaddr_in GetServerAddress();
+
+// The positive Winsock number of the set-up step that failed last, 0 when none did.
+int GetLastServerError();
+
+// Connection threads still running.
+int ActiveConnectionCount();
+
+// "http://a.b.c.d/" or "http://a.b.c.d:port/" for the running server.
+std::string ServerUrl();
+
+}  // namespace sarvo

@@ -1,0 +1,12 @@
+#include "site/SiteHandlers.h"
+
+#include "server/RequestHandlers.h"
+#include "site/ErrorPages.h"
+
+namespace sarvo {
+
+void RegisterSiteHandlers() {
+    SetErrorPageBuilders(BuildErrorPage, BuildEchoPage);
+}
+
+}  // namespace sarvo
