@@ -15,7 +15,7 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	./$(BUILD_DIR)/src/app/sarvo-cli $(or $(ARGS),--help)
+	./$(BUILD_DIR)/src/app/sarvo-cli $(or $(ARGS),serve)
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
@@ -29,9 +29,11 @@ test-sanitize: deps
 	  ctest --output-on-failure -j $(JOBS) --timeout 900
 
 bench: deps
+	./scripts/install-deps.sh nginx-light wrk valgrind
 	cmake -S . -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DSARVO_BUILD_BENCH=ON -DSARVO_BUILD_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	./bench/run-all.sh $(BENCH_DIR)
+	./bench/http/http_vs_nginx.sh $(BENCH_DIR)
 
 fuzz:
 	./scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, only the Debian packages that are missing. Safe to run again and again.
+# Installs, with apt-get, only the Debian packages that are missing, the ones named on the command
+# line too. Safe to run again and again.
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,8 @@ packages=(
   zlib1g-dev libsqlite3-dev qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   media-types curl python3
 )
+# Callers add what only they need (make bench: the servers and load tools it compares with).
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

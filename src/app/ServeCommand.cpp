@@ -24,7 +24,7 @@ constexpr char kServeUsage[] =
     "Starts the web server with the stored settings and runs it until SIGINT or SIGTERM.\n"
     "Prints the port and the site's address, then one line per client event (time, address,\n"
     "action, object, and the bytes sent when a connection closes). --quiet prints only the\n"
-    "start line.\n";
+    "first line.\n";
 
 constexpr char kStartedText[] = "Server is working on port %u";
 constexpr char kStartFailedText[] =
@@ -72,6 +72,12 @@ const char* ActionText(uint32_t action) {
 class ClientEventPrinter : public NotificationTarget {
 public:
     explicit ClientEventPrinter(std::ostream& out) : m_out(out) {}
+
+    // Lines of the command's own, kept whole among the event lines of the connection threads.
+    void Print(const std::string& lines) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_out << lines << std::flush;
+    }
 
     void Post(uint32_t commandId, uintptr_t argument) override {
         if (commandId == kClientInfoProgress)
@@ -150,13 +156,17 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
     StartWatcher watcher;
     ClientEventPrinter printer(streams.out);
     SetNotificationTarget(NotificationChannel::MainWindow, &watcher);
-    if (!parsed.Has("--quiet"))
+    const bool quiet = parsed.Has("--quiet");
+    if (!quiet)
         SetNotificationTarget(NotificationChannel::ClientsList, &printer);
 
     StartServer();
     int status = kExitOk;
     if (watcher.WaitForOutcome() == CMD_SERVER_STARTED) {
-        streams.out << Format(kStartedText, unsigned{GetListenPort()}) << "\n" << ServerUrl() << std::endl;
+        std::string started = Format(kStartedText, unsigned{GetListenPort()}) + "\n";
+        if (!quiet)
+            started += ServerUrl() + "\n";
+        printer.Print(started);
         WaitForStopSignalOrServerEnd(signals);
     } else {
         streams.err << Format(kStartFailedText, unsigned{GetListenPort()}, GetLastServerError()) << std::endl;

@@ -5,8 +5,6 @@
 
 #include <cerrno>
 
-#include "platform/Volume.h"
-
 namespace sarvo {
 namespace {
 
@@ -148,8 +146,7 @@ bool GetFileAttributes(const std::string& path, uint32_t& out) {
 }
 
 bool GetFindData(const std::string& path, FindData& out) {
-    VolumeInfo volume;
-    if (path.empty() || !GetVolumeInformation(path, volume))
+    if (path.empty())
         return false;
     return StatFindData(AT_FDCWD, path.c_str(), LastComponent(path), out);
 }

@@ -68,9 +68,9 @@ private:
 
 bool GetFileAttributes(const std::string& path, uint32_t& out);
 
-// The record of one path, name = its last component ("" for the root). The path's volume is asked
-// first, so a volume that cannot be queried gives false without touching the path. True when the
-// path exists.
+// The record of one path, name = its last component ("" for the root). True when the path exists.
+// The volume is not asked first: a path on a volume without a medium simply does not exist here, and
+// every request resolves a path, so the mount table is not read for it.
 bool GetFindData(const std::string& path, FindData& out);
 
 // The record of a path whose name is known; false when it does not exist. dirFd may be AT_FDCWD.

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -149,6 +152,44 @@ int Send(SocketHandle socket, const void* data, size_t length) {
         if (errno != EINTR)
             return LastSocketError();
     }
+}
+
+// sendfile(2) has no MSG_NOSIGNAL, and a peer that has gone would raise SIGPIPE and end the process.
+// The signal is blocked on this thread for the call, and one the call raised is taken back before the
+// mask is restored; one that was pending before is left alone.
+int SendFile(SocketHandle socket, int file, uint64_t offset, size_t count) {
+    if (IsNoSocket(socket))
+        return kNoSocket;
+    sigset_t pipeOnly;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool pipeWasPending = sigismember(&pending, SIGPIPE) == 1;
+
+    off_t position = static_cast<off_t>(offset);
+    ssize_t sent;
+    do {
+        sent = ::sendfile(socket, file, &position, static_cast<size_t>(ClampLength(count)));
+    } while (sent < 0 && errno == EINTR);
+    const int error = errno;
+
+    // A call that sent part of the count before the peer went away reports that part, yet has raised
+    // the signal all the same; so the pending set is asked again whatever the result.
+    if (!pipeWasPending && sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
+        const timespec noWait{0, 0};
+        while (sigtimedwait(&pipeOnly, nullptr, &noWait) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+
+    if (sent >= 0)
+        return static_cast<int>(sent);
+    if (error == EINVAL || error == ENOSYS)
+        return -kWsaEOpNotSupp;
+    return SocketErrorFromErrno(error);
 }
 
 int SetNonBlocking(SocketHandle socket, bool nonBlocking) {

@@ -49,6 +49,12 @@ int Recv(SocketHandle socket, void* buffer, size_t length, RecvMode mode = RecvM
 // closed peer gives -kWsaEConnReset.
 int Send(SocketHandle socket, const void* data, size_t length);
 
+// Sends count bytes of an open file from offset straight to the socket, without copying them through
+// the process. Returns the number sent (0 at the end of the file), -kWsaEOpNotSupp when the file
+// cannot be sent this way (its bytes must then be read and sent), or another negative error. Like
+// Send it never raises SIGPIPE.
+int SendFile(SocketHandle socket, int file, uint64_t offset, size_t count);
+
 int SetNonBlocking(SocketHandle socket, bool nonBlocking);
 int SetNoDelay(SocketHandle socket);
 

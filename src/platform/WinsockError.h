@@ -16,6 +16,7 @@ inline constexpr int kWsaEInProgress = 10036;
 inline constexpr int kWsaEAlready = 10037;
 inline constexpr int kWsaENotSock = 10038;
 inline constexpr int kWsaEMsgSize = 10040;
+inline constexpr int kWsaEOpNotSupp = 10045;
 inline constexpr int kWsaEAddrInUse = 10048;
 inline constexpr int kWsaEAddrNotAvail = 10049;
 inline constexpr int kWsaENetDown = 10050;

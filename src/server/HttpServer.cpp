@@ -1,6 +1,6 @@
 #include "server/HttpServer.h"
 
-#include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +11,7 @@
 #include "common/Url.h"
 #include "platform/LocalAddresses.h"
 #include "platform/Notification.h"
+#include "platform/ResourceLimits.h"
 #include "platform/Socket.h"
 #include "platform/Thread.h"
 #include "platform/WinsockError.h"
@@ -27,9 +28,11 @@ namespace {
 constexpr int kStartFailedSetup = 1;
 constexpr int kStartFailedAddress = 2;
 
-std::mutex g_lifecycleLock;  // guards g_serverThread and the wake pipe
+// The stop request wakes the server thread through a socket pair, so that it need not wait out the
+// accept step; the waits of the socket layer take sockets only.
+std::mutex g_lifecycleLock;  // guards g_serverThread and the wake pair
 std::thread g_serverThread;
-int g_wakePipe[2] = {-1, -1};
+int g_wakePair[2] = {-1, -1};
 
 std::atomic<bool> g_serverRunning{false};
 std::atomic<bool> g_stopRequested{false};
@@ -79,16 +82,19 @@ void StartConnection(TcpSocket& accepted) {
     }
 }
 
-void AcceptOne(TcpSocket& listener) {
-    sockaddr_in address{};
-    TcpSocket accepted;
-    if (listener.Accept(address, accepted) < 0)
-        return;
-    if (accepted.SetBlocking(false) < 0)
-        return;
-    if (!AdmitClient(accepted))
-        return;  // closed without a byte by the destructor
-    StartConnection(accepted);
+// Takes every connection that is waiting, so that a burst costs one wait rather than one per client.
+void AcceptPending(TcpSocket& listener) {
+    for (;;) {
+        sockaddr_in address{};
+        TcpSocket accepted;
+        if (listener.Accept(address, accepted) < 0)
+            return;
+        if (accepted.SetBlocking(false) < 0)
+            continue;
+        if (!AdmitClient(accepted))
+            continue;  // closed without a byte by the destructor
+        StartConnection(accepted);
+    }
 }
 
 // Waits for a connection or the stop signal: >0 ready to accept, 0 nothing yet, <0 failure.
@@ -137,7 +143,7 @@ int RunServer(int wakeFd) {
         if (ready < 0)
             break;
         if (ready > 0)
-            AcceptOne(listener);
+            AcceptPending(listener);
     }
     return 0;
 }
@@ -149,8 +155,8 @@ void ServerThread(int wakeFd) {
                      result != 0 ? CMD_SERVER_START_FAILED : CMD_SERVER_STOPPED, 0);
 }
 
-void CloseWakePipe() {
-    for (int& end : g_wakePipe) {
+void CloseWakePair() {
+    for (int& end : g_wakePair) {
         if (end >= 0)
             ::close(end);
         end = -1;
@@ -165,25 +171,26 @@ int StartServer() {
         return 0;
     if (g_serverThread.joinable())
         g_serverThread.join();
-    CloseWakePipe();
-    if (::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        g_wakePipe[0] = g_wakePipe[1] = -1;
+    CloseWakePair();
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_wakePair) != 0) {
+        g_wakePair[0] = g_wakePair[1] = -1;
         g_lastServerError.store(kWsaENoBufs);
         PostNotification(NotificationChannel::MainWindow, CMD_SERVER_START_FAILED, 0);
         return 0;
     }
+    RaiseOpenFileLimit();
     g_stopRequested.store(false);
     g_serverRunning.store(true);
-    g_serverThread = std::thread(ServerThread, g_wakePipe[0]);
+    g_serverThread = std::thread(ServerThread, g_wakePair[0]);
     return 0;
 }
 
 void StopServer() {
     g_stopRequested.store(true);
     std::lock_guard<std::mutex> hold(g_lifecycleLock);
-    if (g_wakePipe[1] >= 0) {
+    if (g_wakePair[1] >= 0) {
         char wake = 1;
-        [[maybe_unused]] ssize_t written = ::write(g_wakePipe[1], &wake, 1);
+        [[maybe_unused]] ssize_t written = ::write(g_wakePair[1], &wake, 1);
     }
 }
 
@@ -191,7 +198,7 @@ void WaitForServerThread() {
     std::lock_guard<std::mutex> hold(g_lifecycleLock);
     if (g_serverThread.joinable())
         g_serverThread.join();
-    CloseWakePipe();
+    CloseWakePair();
 }
 
 bool IsServerRunning() {

@@ -14,6 +14,7 @@ import tempfile
 import time
 import unittest
 import urllib.parse
+import urllib.request
 
 CLI = None
 SERVE_START_LIMIT = 15  # seconds
@@ -118,6 +119,64 @@ class RealClients(unittest.TestCase):
         self.assertEqual(response.status, 404)
         self.assertIn(b"Error 404 (Not Found)", response.read())
         connection.close()
+
+
+class ServeCommand(unittest.TestCase):
+    """The headless server's own output and exit statuses."""
+
+    def setUp(self):
+        self.home = tempfile.mkdtemp(prefix="sarvo-serve-")
+        self.env = dict(os.environ, SARVO_HOME=self.home)
+        self.addCleanup(shutil.rmtree, self.home, True)
+
+    def configure(self, port):
+        for arguments in (("set", "listen_ip", "127.0.0.1"), ("set", "listen_port", str(port))):
+            subprocess.run([CLI, *arguments], env=self.env, check=True, stdout=subprocess.DEVNULL, timeout=30)
+
+    def test_busy_port_prints_the_failure_and_exits_1(self):
+        with socket.socket() as blocker:
+            blocker.bind(("127.0.0.1", 0))
+            blocker.listen(1)
+            port = blocker.getsockname()[1]
+            self.configure(port)
+            result = subprocess.run([CLI, "serve"], env=self.env, capture_output=True, text=True, timeout=30)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stdout, "")
+        self.assertIn("Failed starting server on port %d. Error = 10048." % port, result.stderr)
+
+    def test_events_are_printed_and_quiet_prints_only_the_first_line(self):
+        folder = os.path.join(self.home, "files")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "a b.txt"), "wb") as out:
+            out.write(b"x" * 100)
+        subprocess.run([CLI, "share", "add", "files", folder], env=self.env, check=True,
+                       stdout=subprocess.DEVNULL, timeout=30)
+        for quiet in (False, True):
+            with self.subTest(quiet=quiet):
+                port = free_port()
+                self.configure(port)
+                server = subprocess.Popen([CLI, "serve"] + (["--quiet"] if quiet else []), env=self.env,
+                                          stdout=subprocess.PIPE, text=True)
+                first = server.stdout.readline()
+                self.assertEqual(first, "Server is working on port %d\n" % port)
+                if not quiet:
+                    self.assertEqual(server.stdout.readline(), "http://127.0.0.1:%d/\n" % port)
+                with urllib.request.urlopen("http://127.0.0.1:%d/files/a%%20b.txt" % port, timeout=20) as answer:
+                    self.assertEqual(answer.read(), b"x" * 100)
+                time.sleep(0.5)  # the connection thread records the close after the answer
+                server.send_signal(signal.SIGINT)
+                # Read through the same buffered reader: communicate() would bypass what it holds.
+                rest = server.stdout.read()
+                server.wait(timeout=10)
+                self.assertEqual(server.returncode, 0)
+                if quiet:
+                    self.assertEqual(rest, "")
+                    continue
+                lines = rest.splitlines()
+                self.assertEqual(len(lines), 3, rest)
+                self.assertRegex(lines[0], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  127\.0\.0\.1  Connect$")
+                self.assertRegex(lines[1], r"  127\.0\.0\.1  Download  /files/a b\.txt$")
+                self.assertRegex(lines[2], r"  127\.0\.0\.1  Closed  /files/a b\.txt  (\d{1,3}(,\d{3})*)/\1$")
 
 
 if __name__ == "__main__":

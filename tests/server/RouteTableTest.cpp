@@ -140,8 +140,9 @@ TEST(RouteTable, EveryRowChoosesItsHandlerOrRefusal) {
         c.adjust(facts);
         RouteChoice choice = ChooseRoute(RouteRequest{c.kind, c.method, c.query, c.rest}, facts);
         EXPECT_EQ(choice.errorStatus, c.status);
-        if (c.status == 0)
+        if (c.status == 0) {
             EXPECT_EQ(static_cast<int>(choice.handler), static_cast<int>(c.handler));
+        }
     }
 }
 

@@ -286,21 +286,86 @@ TEST_F(ServerTest, UnreadRequestBodyDoesNotCutTheAnswer) {
     EXPECT_EQ(response.body.size(), std::stoul(response.Header("Content-Length")));
 }
 
+// Every spelling of a climb out of the shared folder: dot segments encoded in each case, backslashes,
+// doubled separators, overlong UTF-8 forms, NUL bytes, double encoding. Sub-folder access is on, so
+// only the confinement itself stands between these paths and the files beside the folder.
 TEST_F(ServerTest, PathsOutsideTheFolderAreNeverServed) {
+    m_server.Home().WriteFile("shared/sub/inner.txt", "inner");
     const char* paths[] = {
-        "/share/../secret.txt",        "/share/%2e%2e/secret.txt",       "/share/%2E%2e%2fsecret.txt",
-        "/share/..%5csecret.txt",      "/share/.%2e/secret.txt",         "/share//..//secret.txt",
-        "/share/sub/../../secret.txt", "/share/%c0%ae%c0%ae/secret.txt", "/share/a.txt%00.jpg",
+        "/share/../secret.txt",
+        "/share/%2e%2e/secret.txt",
+        "/share/%2E%2e%2fsecret.txt",
+        "/share/%2E%2E/secret.txt",
+        "/share/..%5csecret.txt",
+        "/share/..%2fsecret.txt",
+        "/share/..%2Fsecret.txt",
+        "/share/%2e%2e%5csecret.txt",
+        "/share/%2e%2e%2f%2e%2e%2fsecret.txt",
+        "/share/.%2e/secret.txt",
+        "/share/%2e./secret.txt",
+        "/share//..//secret.txt",
+        "/share/..//..//secret.txt",
+        "/share/sub/../../secret.txt",
+        "/share/sub/..%2f..%2fsecret.txt",
+        "/share/sub%2f..%2f..%2fsecret.txt",
+        "/share/sub/.%2e/.%2e/secret.txt",
+        "/share/sub/../../../secret.txt?x=1",
+        "/share/./../secret.txt",
+        "/share/.././secret.txt",
         "/share/..\\secret.txt",
+        "/share/..\\..\\secret.txt",
+        "/share/\\..\\secret.txt",
+        "/share/%5c..%5csecret.txt",
+        "//share/../secret.txt",
+        "/share/../shared/../secret.txt",
+        "/share/%c0%ae%c0%ae/secret.txt",
+        "/share/%c0%2e%c0%2e/secret.txt",
+        "/share/..%c0%afsecret.txt",
+        "/share/..%e0%80%afsecret.txt",
+        "/share/..%c1%9csecret.txt",
+        "/share/%252e%252e/secret.txt",
+        "/share/..%255csecret.txt",
+        "/share/%u002e%u002e/secret.txt",
+        "/share/a.txt%00.jpg",
+        "/share/..%00/secret.txt",
+        "/share/%00../secret.txt",
+        "/share/.../secret.txt",
+        "/share/....//secret.txt",
+        "/share/...%2f..%2fsecret.txt",
+        "/share/..%20/secret.txt",
+        "/share/%20../secret.txt",
+        "/share/..%09/secret.txt",
+        "/share/..;/secret.txt",
+        "/share/../../../../../../../../etc/passwd",
+        "/share/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/etc/passwd",
     };
     for (const char* path : paths) {
         SCOPED_TRACE(path);
-        WireResponse response = Request(Get(path));
-        EXPECT_TRUE(response.statusLine == "HTTP/1.1 403 Forbidden" ||
-                    response.statusLine == "HTTP/1.1 404 Not Found")
-            << response.statusLine;
-        EXPECT_EQ(response.raw.find("top secret"), std::string::npos);
+        for (const char* method : {"GET", "HEAD"}) {
+            WireResponse response =
+                Request(std::string(method) + " " + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
+            EXPECT_TRUE(response.statusLine == "HTTP/1.1 403 Forbidden" ||
+                        response.statusLine == "HTTP/1.1 404 Not Found")
+                << method << " " << response.statusLine;
+            EXPECT_EQ(response.raw.find("top secret"), std::string::npos);
+            EXPECT_EQ(response.raw.find("root:x:0:0"), std::string::npos);
+        }
     }
+    // The plain climb is recognised as one, not merely missed.
+    EXPECT_EQ(Request(Get("/share/../secret.txt")).statusLine, "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(Request(Get("/share/sub/inner.txt")).body, "inner");
+}
+
+TEST_F(ServerTest, HeaderLimitsWithoutTheAutoBlockList) {
+    SetUseAutoBlockList(false);
+    SetLocalClientRule(LocalClientRule::TreatAllAsRemote);
+    // 5000 bytes would be refused with the list on; without it they are an ordinary request.
+    WireResponse padded = Request(Get("/share/a.txt", "X-Pad: " + std::string(5000, 'p') + "\r\n"));
+    EXPECT_EQ(padded.statusLine, "HTTP/1.1 200 OK");
+    WireResponse endless = ExchangeInPieces(
+        m_server.Port(), {"GET /share/a.txt HTTP/1.1\r\nX-Pad: ", std::string(70 * 1024, 'p')});
+    EXPECT_FALSE(endless.received);
+    EXPECT_TRUE(ReadAutoBlockList().empty());
 }
 
 TEST(ServerLifecycle, BusyPortFailsWithAddressInUseAndStopIsReported) {

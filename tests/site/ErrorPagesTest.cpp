@@ -86,7 +86,12 @@ TEST(ErrorPages, EchoPageHasNoRequestHeadingAndClosesTheParagraph) {
 
     HttpResponse empty;
     BuildEchoPage(empty, "");
-    EXPECT_EQ(std::string(empty.BodyText()).find("</p>"), std::string::npos);
+    EXPECT_EQ(empty.BodyText(),
+              PageHead("Request Echo") +
+                  "<table width=\"100%\" cols=\"2\">\r\n<tr>\r\n<td align=\"left\" "
+                  "vAlign=\"middle\"><h3 style=\"color:#000000;margin-top:9;margin-bottom:9\">"
+                  "Request Echo" +
+                  kHeadingEnd + kFooter);
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Counts the instructions of one request with callgrind: from the moment the connection's thread
+# starts dispatching until the answer is sent, and prints where they go.
+# Usage: bench/http/profile_request.sh BUILD_DIR [PATH]   (default PATH: a 4 KiB file)
+set -euo pipefail
+
+build_dir=${1:?usage: $0 BUILD_DIR [PATH]}
+cli=$(realpath "$build_dir/src/app/sarvo-cli")
+command -v valgrind >/dev/null || { echo "missing valgrind" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/sarvo-profile.XXXXXX)
+serve_pid=
+cleanup() {
+  [ -n "$serve_pid" ] && kill "$serve_pid" 2>/dev/null && wait "$serve_pid" 2>/dev/null
+  [ -n "${KEEP_PROFILE:-}" ] && cp "$work/callgrind.out" "$KEEP_PROFILE"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+mkdir -p "$work/files" "$work/home"
+head -c 4096 /dev/urandom >"$work/files/small.bin"
+export SARVO_HOME="$work/home"
+"$cli" set listen_ip 127.0.0.1 >/dev/null
+"$cli" set listen_port "$port" >/dev/null
+"$cli" share add files "$work/files" >/dev/null
+
+coproc SERVE {
+  exec valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" --collect-atstart=no \
+    --toggle-collect='sarvo::DispatchRequest(*' "$cli" serve --quiet 2>"$work/valgrind.log"
+}
+serve_pid=$SERVE_PID
+read -r -t 60 started <&"${SERVE[0]}" || { echo "server did not start" >&2; cat "$work/valgrind.log" >&2; exit 1; }
+curl -s -o /dev/null "http://127.0.0.1:$port/files/small.bin"  # warms the settings connection
+sleep 1
+callgrind_control -z "$serve_pid" >/dev/null  # counts only the request below
+curl -s -o /dev/null -w 'status %{http_code}\n' "http://127.0.0.1:$port${2:-/files/small.bin}"
+sleep 1
+kill -INT "$serve_pid"
+wait "$serve_pid" || true
+serve_pid=
+echo "One request after a warm-up request; instructions inclusive, by function:"
+callgrind_annotate --inclusive=yes "$work/callgrind.out" 2>/dev/null | sed -n '1,60p'
