@@ -29,11 +29,12 @@ test-sanitize: deps
 	  ctest --output-on-failure -j $(JOBS) --timeout 900
 
 bench: deps
-	./scripts/install-deps.sh nginx-light wrk valgrind
+	./scripts/install-deps.sh nginx-light wrk valgrind imagemagick libvips-tools time
 	cmake -S . -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DSARVO_BUILD_BENCH=ON -DSARVO_BUILD_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	./bench/run-all.sh $(BENCH_DIR)
 	./bench/http/http_vs_nginx.sh $(BENCH_DIR)
+	./bench/thumbs/pictorn_vs_convert.sh $(BENCH_DIR)
 
 fuzz:
 	./scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  zlib1g-dev libsqlite3-dev qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev libsqlite3-dev qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libvips-dev
   media-types curl python3
 )
 # Callers add what only they need (make bench: the servers and load tools it compares with).

@@ -11,11 +11,10 @@
 #include "server/FileResponse.h"
 #include "server/PathResolver.h"
 #include "server/SendResponse.h"
+#include "server/ThumbnailIndexFormat.h"
 
 namespace sarvo {
 namespace {
-
-constexpr char kThumbnailIndexName[] = "pixindex.$$$";
 
 std::string_view LastComponent(std::string_view path) {
     size_t separator = path.find_last_of("/\\");

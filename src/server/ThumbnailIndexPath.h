@@ -4,12 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "server/ThumbnailIndexFormat.h"
+
 // Where a folder's thumbnail index lies. The index is written by the separate thumbnail tool into the
 // folder itself; a folder on read-only media cannot hold one, so its index lives in a per-user cache
 // folder named after the volume instead. The server and the thumbnail pages both find it here.
 namespace sarvo {
 
-inline constexpr char kThumbnailIndexName[] = "pixindex.$$$";
 // Below the application-data folder.
 inline constexpr char kThumbnailCacheFolderName[] = "PIXINDEX";
 
