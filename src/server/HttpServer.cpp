@@ -76,7 +76,9 @@ void StartConnection(TcpSocket& accepted) {
     }
     auto* context = new ConnectionContext;
     context->Attach(accepted.DetachSocket());
-    if (!StartDetachedThread([context] { ConnectionThread(context); }, kConnectionThreadStackSize)) {
+    // No thread blocks inside a receive or a send: every wait is a bounded one of the socket layer.
+    if (context->SetBlocking(false) < 0 ||
+        !StartDetachedThread([context] { ConnectionThread(context); }, kConnectionThreadStackSize)) {
         delete context;
         g_activeConnections.fetch_sub(1);
     }
@@ -89,8 +91,6 @@ void AcceptPending(TcpSocket& listener) {
         TcpSocket accepted;
         if (listener.Accept(address, accepted) < 0)
             return;
-        if (accepted.SetBlocking(false) < 0)
-            continue;
         if (!AdmitClient(accepted))
             continue;  // closed without a byte by the destructor
         StartConnection(accepted);

@@ -54,6 +54,7 @@ void TcpSocket::ResetState() {
     m_lastErrorText.clear();
     // A socket attached later is another connection; what was seen of this peer does not carry over.
     m_peerClosed = false;
+    m_nonBlocking = false;
 }
 
 int TcpSocket::Fail(int result) {
@@ -137,7 +138,10 @@ int TcpSocket::Accept(sockaddr_in& peer, TcpSocket& out) {
 
 int TcpSocket::SetBlocking(bool blocking) {
     int result = SetNonBlocking(m_socket, !blocking);
-    return result < 0 ? Fail(result) : 0;
+    if (result < 0)
+        return Fail(result);
+    m_nonBlocking = !blocking;
+    return 0;
 }
 
 int TcpSocket::Connect(uint32_t address, uint16_t port, bool wait) {
@@ -183,12 +187,23 @@ int TcpSocket::WaitReady(int timeoutMs, WaitEvent event) {
 }
 
 int TcpSocket::ReceiveSome(int timeoutMs) {
-    int ready = WaitReady(timeoutMs, WaitEvent::Readable);
-    if (ready <= 0)
-        return ready;
+    // A non-blocking socket is tried before it is waited for: the bytes of a request usually arrive
+    // with the connection, and the wait would cost a system call for nothing.
+    const bool tryFirst = m_nonBlocking && m_socket != kInvalidSocket;
+    if (!tryFirst) {
+        int ready = WaitReady(timeoutMs, WaitEvent::Readable);
+        if (ready <= 0)
+            return ready;
+    }
     if (!MakeRoom(m_receiveBuffer, m_receiveFill, kReceiveBlock))
         return Fail(kSocketNoMemory);
     int received = Recv(m_socket, m_receiveBuffer.bytes.get() + m_receiveFill, kReceiveBlock);
+    if (tryFirst && received == -kWsaEWouldBlock) {
+        int ready = WaitReady(timeoutMs, WaitEvent::Readable);
+        if (ready <= 0)
+            return ready;
+        received = Recv(m_socket, m_receiveBuffer.bytes.get() + m_receiveFill, kReceiveBlock);
+    }
     if (received == 0)
         return Fail(-kWsaEConnReset);
     if (received < 0)
@@ -261,11 +276,16 @@ size_t TcpSocket::ClearSend() {
 int TcpSocket::SendSome(int timeoutMs) {
     if (m_sendFill == 0)
         return 0;
-    int ready = WaitReady(timeoutMs, WaitEvent::Writable);
-    if (ready <= 0)
-        return ready;
+    // As with receiving: a non-blocking socket with room in its kernel buffer takes the bytes at once.
+    const bool tryFirst = m_nonBlocking && m_socket != kInvalidSocket;
     char* front = m_sendBuffer.bytes.get() + m_sendStart;
-    int sent = Send(m_socket, front, m_sendFill);
+    int sent = tryFirst ? Send(m_socket, front, m_sendFill) : -kWsaEWouldBlock;
+    if (sent == -kWsaEWouldBlock) {
+        int ready = WaitReady(timeoutMs, WaitEvent::Writable);
+        if (ready <= 0)
+            return ready;
+        sent = Send(m_socket, front, m_sendFill);
+    }
     if (sent < 0)
         return Fail(sent);
     const size_t count = static_cast<size_t>(sent);

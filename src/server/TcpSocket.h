@@ -105,6 +105,7 @@ private:
     size_t m_sendFill = 0;   // bytes queued and not yet sent
     std::string m_lastErrorText;
     bool m_peerClosed = false;
+    bool m_nonBlocking = false;  // as set through SetBlocking
 };
 
 // How long a graceful close waits for the client to finish sending.

@@ -95,6 +95,27 @@ TEST_F(TcpSocketPair, ReceiveSomeWithoutDataTimesOutWithZero) {
     EXPECT_FALSE(m_server.PeerClosed());
 }
 
+// A non-blocking socket is read before it is waited for; an empty read must still wait out the step
+// rather than report "would block", and bytes that come during the wait must be taken.
+TEST_F(TcpSocketPair, NonBlockingReceiveWaitsWhenNothingIsThere) {
+    ASSERT_EQ(m_server.SetBlocking(false), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_server.ReceiveSome(100), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
+
+    std::thread late([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        SendAllFromClient("late");
+    });
+    EXPECT_EQ(m_server.ReceiveSome(2000), 4);
+    late.join();
+    EXPECT_EQ(m_server.ReceivedData(), "late");
+
+    m_server.QueueSendText("answer");
+    EXPECT_EQ(m_server.SendSome(1000), 6);
+    EXPECT_EQ(m_server.SendFill(), 0u);
+}
+
 TEST_F(TcpSocketPair, OneReceiveTakesAtMostOneBlock) {
     const std::string sent = Pattern(3 * kReceiveBlock + 100, 1);
     SendAllFromClient(sent);
