@@ -26,7 +26,7 @@ test-sanitize: deps
 	cd $(SANITIZE_DIR) && \
 	  ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	  ctest --output-on-failure -j $(JOBS) --timeout 900
+	  ctest --output-on-failure -j $(JOBS) --timeout 900 --label-exclude slow
 
 bench: deps
 	./scripts/install-deps.sh nginx-light wrk valgrind imagemagick libvips-tools time
@@ -35,6 +35,8 @@ bench: deps
 	./bench/run-all.sh $(BENCH_DIR)
 	./bench/http/http_vs_nginx.sh $(BENCH_DIR)
 	./bench/thumbs/pictorn_vs_convert.sh $(BENCH_DIR)
+	./bench/site/listing_vs_nginx.sh $(BENCH_DIR)
+	python3 ./bench/site/realtime_streams.py $(BENCH_DIR)
 
 fuzz:
 	./scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)

@@ -2,11 +2,17 @@
 
 #include "server/RequestHandlers.h"
 #include "site/ErrorPages.h"
+#include "site/FolderListing.h"
+#include "site/HomePage.h"
+#include "site/RealTimeFile.h"
 
 namespace sarvo {
 
 void RegisterSiteHandlers() {
     SetErrorPageBuilders(BuildErrorPage, BuildEchoPage);
+    SetRequestHandler(Handler::HomePage, SendHomePage);
+    SetRequestHandler(Handler::FolderListing, SendFolderListing);
+    SetRequestHandler(Handler::RealTimeStream, SendRealTimeFile);
 }
 
 }  // namespace sarvo

@@ -1,0 +1,230 @@
+#include "site/DirectoryList.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/TempFolder.h"
+
+namespace sarvo {
+namespace {
+
+using test::TempFolder;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::UnorderedElementsAre;
+
+FindData File(const std::string& name, uint64_t size = 0, uint64_t ticks = 0) {
+    FindData entry;
+    entry.name = name;
+    entry.attributes = kFileAttributeArchive;
+    entry.size = size;
+    entry.lastWriteTime.ticks = ticks;
+    return entry;
+}
+
+FindData Folder(const std::string& name, uint64_t ticks = 0) {
+    FindData entry = File(name, 0, ticks);
+    entry.attributes = kFileAttributeDirectory;
+    return entry;
+}
+
+std::vector<std::string> Names(const DirectoryList& list) {
+    std::vector<std::string> names;
+    for (const FindData& entry : list)
+        names.push_back(entry.name);
+    return names;
+}
+
+DirectoryList ListOf(const std::vector<FindData>& entries) {
+    DirectoryList list;
+    for (const FindData& entry : entries)
+        list.Add(entry);
+    return list;
+}
+
+TEST(SortDirectoryList, NamesIgnoreCaseAndFoldersComeFirst) {
+    DirectoryList list = ListOf({File("beta.txt"), Folder("Zeta"), File("Alpha.txt"), Folder("alpha"),
+                                 File("alpha.TXT2"), File("_under"), File("10.txt"), File("9.txt")});
+    SortDirectoryList(list, SortColumn::Name, SortOrder::Ascending);
+    // Letters compare in lower case, so '_' (below 'a') comes before every letter.
+    EXPECT_THAT(Names(list), ElementsAre("alpha", "Zeta", "10.txt", "9.txt", "_under", "Alpha.txt",
+                                         "alpha.TXT2", "beta.txt"));
+    SortDirectoryList(list, SortColumn::Name, SortOrder::Descending);
+    EXPECT_THAT(Names(list), ElementsAre("beta.txt", "alpha.TXT2", "Alpha.txt", "_under", "9.txt", "10.txt",
+                                         "Zeta", "alpha"));
+}
+
+TEST(SortDirectoryList, NamesCompareBytesBeyondAscii) {
+    // UTF-8 letters sort by their bytes, after every ASCII letter.
+    DirectoryList list = ListOf({File("\xc3\xa9t\xc3\xa9.txt"), File("zoo.txt"), File("Eve.txt")});
+    SortDirectoryList(list, SortColumn::Name, SortOrder::Ascending);
+    EXPECT_THAT(Names(list), ElementsAre("Eve.txt", "zoo.txt", "\xc3\xa9t\xc3\xa9.txt"));
+}
+
+TEST(CompareDirectoryEntries, FolderCountsAsIfItsNameBeganWithABlank) {
+    struct Case {
+        const char* description;
+        FindData a;
+        FindData b;
+        int sign;
+    } cases[] = {
+        {"folder before a printable file name", Folder("zzz"), File("!"), -1},
+        {"file before the folder", File("!"), Folder("zzz"), 1},
+        // The blank is compared like any byte: a file whose name starts with a control byte, or with a
+        // blank and a smaller rest, still comes first.
+        {"control byte file before a folder", Folder("a"), File("\x01x"), 1},
+        {"blank-led file against a folder", Folder("b"), File(" a"), 1},
+        {"blank-led file equal to the blank-led folder", Folder("a"), File(" a"), 0},
+        {"two folders by name", Folder("B"), Folder("a"), 1},
+        {"same name in another case", File("README"), File("readme"), 0},
+        {"a prefix sorts first", File("abc"), File("abcd"), -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        int result = CompareDirectoryEntries(c.a, c.b, SortColumn::Name);
+        EXPECT_EQ((result > 0) - (result < 0), c.sign);
+    }
+}
+
+TEST(SortDirectoryList, NameOrderAgreesWithTheComparison) {
+    // Names from bytes that sit around the blank and the letters, so that every rule is exercised.
+    const std::string alphabet = std::string("\x01 !AZaz_~") + "\xc3\xa9";
+    std::mt19937 random(20050115);
+    for (int round = 0; round < 50; ++round) {
+        DirectoryList list;
+        for (int i = 0; i < 40; ++i) {
+            // Half the names share a prefix that ends near the 16th byte of their keys, so that
+            // names are told apart before, at and after it.
+            std::string name = random() % 2 ? std::string("Long Prefix Na") : std::string();
+            for (size_t length = 1 + random() % 4; length > 0; --length)
+                name.push_back(alphabet[random() % alphabet.size()]);
+            list.Add(random() % 3 == 0 ? Folder(name) : File(name));
+        }
+        SortDirectoryList(list, SortColumn::Name, SortOrder::Ascending);
+        for (size_t i = 1; i < list.Size(); ++i)
+            ASSERT_LE(CompareDirectoryEntries(list[i - 1], list[i], SortColumn::Name), 0)
+                << round << " " << i;
+        SortDirectoryList(list, SortColumn::Name, SortOrder::Descending);
+        for (size_t i = 1; i < list.Size(); ++i)
+            ASSERT_GE(CompareDirectoryEntries(list[i - 1], list[i], SortColumn::Name), 0)
+                << round << " " << i;
+    }
+}
+
+TEST(SortDirectoryList, OtherColumns) {
+    DirectoryList list = ListOf({File("a.txt", 300, 20), File("b.jpg", 100, 30), File("c.MP3", 200, 10)});
+    SortDirectoryList(list, SortColumn::Size, SortOrder::Ascending);
+    EXPECT_THAT(Names(list), ElementsAre("b.jpg", "c.MP3", "a.txt"));
+    SortDirectoryList(list, SortColumn::LastWriteTime, SortOrder::Ascending);
+    EXPECT_THAT(Names(list), ElementsAre("c.MP3", "a.txt", "b.jpg"));
+    SortDirectoryList(list, SortColumn::LastWriteTime, SortOrder::Descending);
+    EXPECT_THAT(Names(list), ElementsAre("b.jpg", "a.txt", "c.MP3"));
+    SortDirectoryList(list, SortColumn::TypeName, SortOrder::Ascending);
+    EXPECT_THAT(Names(list), ElementsAre("b.jpg", "c.MP3", "a.txt"));
+}
+
+class ScanDirectoryTest : public ::testing::Test {
+protected:
+    void MakeFolder(const std::string& name) { ASSERT_EQ(::mkdir(m_folder.Child(name).c_str(), 0755), 0); }
+
+    DirectoryList Scan(ScanEntries which) {
+        DirectoryList list;
+        ScanDirectory(list, m_folder.Path(), which);
+        return list;
+    }
+
+    TempFolder m_folder;
+};
+
+TEST_F(ScanDirectoryTest, HiddenAndSystemEntriesAreNeverListed) {
+    m_folder.WriteFile("visible.txt", "v");
+    m_folder.WriteFile(".hidden", "h");
+    MakeFolder(".svn");
+    MakeFolder("docs");
+    ASSERT_EQ(::mkfifo(m_folder.Child("pipe").c_str(), 0644), 0);
+    int unixSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(unixSocket, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::string socketPath = m_folder.Child("socket");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(unixSocket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::symlink("missing-target", m_folder.Child("dangling").c_str()), 0);
+
+    EXPECT_THAT(Names(Scan(ScanEntries::FilesAndFolders)), UnorderedElementsAre("visible.txt", "docs"));
+    EXPECT_THAT(Names(Scan(ScanEntries::FilesOnly)), ElementsAre("visible.txt"));
+    ::close(unixSocket);
+}
+
+TEST_F(ScanDirectoryTest, EntriesCarryTheirFacts) {
+    std::string path = m_folder.WriteFile("data.bin", std::string(5000, 'd'));
+    timespec times[2] = {{0, UTIME_OMIT}, {1105797959, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    DirectoryList list = Scan(ScanEntries::FilesAndFolders);
+    ASSERT_EQ(list.Size(), 1u);
+    EXPECT_EQ(list[0].name, "data.bin");
+    EXPECT_EQ(list[0].size, 5000u);
+    EXPECT_EQ(list[0].lastWriteTime, FileTimeFromUnixSeconds(1105797959));
+    EXPECT_FALSE(IsDirectoryEntry(list[0]));
+}
+
+TEST_F(ScanDirectoryTest, ThumbnailIndexIsListedOnceWhateverItsCase) {
+    m_folder.WriteFile("pixindex.$$$", "index");
+    m_folder.WriteFile("PIXINDEX.$$$", "other case");
+    m_folder.WriteFile("photo.jpg", "p");
+    DirectoryList list = Scan(ScanEntries::FilesOnly);
+    EXPECT_THAT(Names(list), UnorderedElementsAre("pixindex.$$$", "photo.jpg"));
+    EXPECT_EQ(list[0].name, "pixindex.$$$");  // looked up before the folder is enumerated
+    EXPECT_EQ(list[0].size, 5u);
+}
+
+TEST_F(ScanDirectoryTest, IndexInAnotherCaseStandsInWhenTheLookupMissesIt) {
+    m_folder.WriteFile("PIXINDEX.$$$", "upper");
+    m_folder.WriteFile("Pixindex.$$$", "mixed");
+    DirectoryList list = Scan(ScanEntries::FilesOnly);
+    ASSERT_EQ(list.Size(), 1u);
+    EXPECT_TRUE(IsThumbnailIndexName(list[0].name));
+}
+
+TEST_F(ScanDirectoryTest, FolderNamedLikeTheIndexIsAnOrdinaryFolder) {
+    MakeFolder("pixindex.$$$");
+    EXPECT_THAT(Names(Scan(ScanEntries::FilesAndFolders)), ElementsAre("pixindex.$$$"));
+    EXPECT_TRUE(Scan(ScanEntries::FilesOnly).IsEmpty());
+}
+
+TEST_F(ScanDirectoryTest, MissingFolderGivesAnEmptyList) {
+    DirectoryList list = ListOf({File("stale")});
+    ScanDirectory(list, m_folder.Child("missing"), ScanEntries::FilesAndFolders);
+    EXPECT_TRUE(list.IsEmpty());
+}
+
+TEST_F(ScanDirectoryTest, PathIsNormalisedFirst) {
+    m_folder.WriteFile("a.txt", "a");
+    DirectoryList list;
+    ScanDirectory(list, m_folder.Path() + "//", ScanEntries::FilesAndFolders);
+    EXPECT_THAT(Names(list), ElementsAre("a.txt"));
+}
+
+TEST_F(ScanDirectoryTest, ManyEntriesAllArrive) {
+    std::vector<std::string> expected;
+    for (int i = 0; i < 100; ++i) {
+        std::string name = "file" + std::to_string(1000 + i) + ".txt";
+        m_folder.WriteFile(name, "x");
+        expected.push_back(name);
+    }
+    DirectoryList list = Scan(ScanEntries::FilesOnly);
+    SortDirectoryList(list, SortColumn::Name, SortOrder::Ascending);
+    EXPECT_THAT(Names(list), ElementsAreArray(expected));
+}
+
+}  // namespace
+}  // namespace sarvo
