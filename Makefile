@@ -35,6 +35,7 @@ bench: deps
 	./bench/run-all.sh $(BENCH_DIR)
 	./bench/http/http_vs_nginx.sh $(BENCH_DIR)
 	./bench/thumbs/pictorn_vs_convert.sh $(BENCH_DIR)
+	./bench/thumbs/thumbnail_pages.sh $(BENCH_DIR)
 	./bench/site/listing_vs_nginx.sh $(BENCH_DIR)
 	python3 ./bench/site/realtime_streams.py $(BENCH_DIR)
 

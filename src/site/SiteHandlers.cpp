@@ -5,6 +5,8 @@
 #include "site/FolderListing.h"
 #include "site/HomePage.h"
 #include "site/RealTimeFile.h"
+#include "site/ThumbnailImageResponse.h"
+#include "site/ThumbnailListPage.h"
 
 namespace sarvo {
 
@@ -13,6 +15,8 @@ void RegisterSiteHandlers() {
     SetRequestHandler(Handler::HomePage, SendHomePage);
     SetRequestHandler(Handler::FolderListing, SendFolderListing);
     SetRequestHandler(Handler::RealTimeStream, SendRealTimeFile);
+    SetRequestHandler(Handler::ThumbnailList, SendThumbnailList);
+    SetRequestHandler(Handler::ThumbnailImage, SendThumbnailImage);
 }
 
 }  // namespace sarvo
