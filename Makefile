@@ -29,7 +29,7 @@ test-sanitize: deps
 	  ctest --output-on-failure -j $(JOBS) --timeout 900 --label-exclude slow
 
 bench: deps
-	./scripts/install-deps.sh nginx-light wrk valgrind imagemagick libvips-tools time
+	./scripts/install-deps.sh nginx-light wrk valgrind imagemagick libvips-tools time zip
 	cmake -S . -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DSARVO_BUILD_BENCH=ON -DSARVO_BUILD_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	./bench/run-all.sh $(BENCH_DIR)
@@ -37,6 +37,8 @@ bench: deps
 	./bench/thumbs/pictorn_vs_convert.sh $(BENCH_DIR)
 	./bench/thumbs/thumbnail_pages.sh $(BENCH_DIR)
 	./bench/site/listing_vs_nginx.sh $(BENCH_DIR)
+	./bench/site/zip_vs_infozip.sh $(BENCH_DIR)
+	./bench/site/upload_vs_cp.sh $(BENCH_DIR)
 	python3 ./bench/site/realtime_streams.py $(BENCH_DIR)
 
 fuzz:

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libsqlite3-dev qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libvips-dev
   media-types curl python3
-  chromium nodejs
+  unzip p7zip-full libarchive-tools chromium nodejs
 )
 # npm comes with the nodejs of NodeSource; Debian's own nodejs needs the separate package.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

@@ -1,0 +1,165 @@
+#include "site/FolderZip.h"
+
+#include <errno.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <new>
+
+#include "common/Format.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTime.h"
+#include "platform/InternetTime.h"
+#include "platform/TempFile.h"
+#include "platform/WinsockError.h"
+#include "server/Chunk.h"
+#include "server/ClientActivity.h"
+#include "server/ConnectionContext.h"
+#include "server/Dispatch.h"
+#include "server/PathResolver.h"
+#include "server/SendResponse.h"
+#include "server/ServerIdentity.h"
+#include "site/ZipWriter.h"
+#include "store/Folders.h"
+
+namespace sarvo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Sends what the connection has queued, one bounded wait at a time, counting the progress. A client
+// that takes no byte for kSendIdleLimitMs is given up, as the ordinary answers give it up.
+class ZipSender {
+public:
+    ZipSender(ConnectionContext& connection, SendProgress& progress)
+        : m_connection(connection), m_progress(progress), m_lastProgress(Clock::now()) {}
+
+    // One send; 0 to go on, or the error that ends the stream.
+    int Step() {
+        if (m_connection.SendFill() == 0)
+            return 0;
+        const int sent = m_connection.SendSome(kZipSendStepMs);
+        if (sent > 0) {
+            m_progress.Add(static_cast<uint64_t>(sent));
+            m_lastProgress = Clock::now();
+            return 0;
+        }
+        if (sent < 0 && sent != -kWsaEWouldBlock)
+            return sent;
+        if (Clock::now() - m_lastProgress > std::chrono::milliseconds(kSendIdleLimitMs))
+            return -kWsaETimedOut;
+        return 0;
+    }
+
+    int Drain() {
+        while (m_connection.SendFill() > 0) {
+            if (int result = Step(); result < 0)
+                return result;
+        }
+        return 0;
+    }
+
+private:
+    ConnectionContext& m_connection;
+    SendProgress& m_progress;
+    Clock::time_point m_lastProgress;
+};
+
+ssize_t ReadArchive(int descriptor, char* buffer, size_t length, uint64_t offset) {
+    for (;;) {
+        ssize_t got = ::pread(descriptor, buffer, length, static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
+// Streams the archive as the writer makes it final, then the last chunk. 0, or the error that ended
+// the stream.
+int StreamArchive(ConnectionContext& connection, ZipSender& sender, const ZipJob& job, int archive,
+                  char* buffer) {
+    uint64_t position = 0;
+    for (;;) {
+        if (int result = sender.Step(); result < 0)
+            return result;
+        if (connection.SendFill() >= kZipSendBlock)
+            continue;
+        // Taken before the read: when the writer was done already, a read that finds nothing more
+        // means the archive has been sent whole.
+        const ZipJob::State state = job.Current();
+        const size_t ready =
+            static_cast<size_t>(std::min<uint64_t>(kZipSendBlock, state.finalLength - position));
+        // A failed read counts as nothing read.
+        const ssize_t got = ready > 0 ? ReadArchive(archive, buffer, ready, position) : 0;
+        if (got > 0) {
+            QueueChunk(connection, buffer, static_cast<size_t>(got));
+            position += static_cast<uint64_t>(got);
+            continue;
+        }
+        if (connection.SendFill() > 0)
+            continue;
+        if (state.done)
+            break;
+        job.WaitForMore(position, std::chrono::milliseconds(kZipIdleCheckMs));
+        if (job.Current().finalLength == position && connection.IsPeerGone() < 0)
+            return -kWsaEConnReset;
+    }
+    connection.QueueSendText(kLastChunk);
+    return sender.Drain();
+}
+
+}  // namespace
+
+std::string_view ZipFolderName(std::string_view diskPath) {
+    const size_t separator = diskPath.find_last_of("/\\");
+    return separator == std::string_view::npos ? diskPath : diskPath.substr(separator + 1);
+}
+
+std::string ZipStreamHead(std::string_view folderName, std::string_view date) {
+    return Format(
+        "HTTP/1.1 200 OK\r\nContent-Type: application/x-zip-compressed\r\nServer: %s\r\nTransfer-Encoding: "
+        "chunked\r\nDate: %.*s\r\nContent-Disposition: attachment; filename=\"%.*s.zip\"\r\n\r\n",
+        ServerIdentification().c_str(), static_cast<int>(date.size()), date.data(),
+        static_cast<int>(folderName.size()), folderName.data());
+}
+
+int SendFolderZip(ConnectionContext& connection, const ResolvedPath& path) {
+    if (!IsExistingDirectory(path.diskPath))
+        return SendErrorPage(connection, kStatusNotFound);
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kZipSendBlock]);
+    // The archive has no name from the start: two descriptors are not needed when every read and
+    // write gives its own offset, and nothing can be left behind in the temporary folder, however
+    // the process ends.
+    TempFile archive = CreateTempFile(TempFileMode::DeleteOnClose);
+    if (!buffer || !archive)
+        return SendErrorPage(connection, kStatusNotFound);
+
+    auto job = std::make_shared<ZipJob>();
+    job->path = path.diskPath;
+    job->descriptor = archive.Descriptor();
+    job->subfolders = CanBrowseSubfolders(path.firstSegment) ? ZipSubfolders::Include : ZipSubfolders::Skip;
+
+    SendProgress progress;
+    progress.Bind(connection.Handle());
+    progress.Start(0);
+    ZipSender sender(connection, progress);
+    connection.ClearSend();
+    connection.QueueSendText(
+        ZipStreamHead(ZipFolderName(path.diskPath), InternetTimeFromSystemTime(GetSystemTime())));
+    if (int result = sender.Drain(); result < 0)
+        return result;
+
+    if (!StartZipWriter(job)) {
+        // Without a writer the archive stays empty: the stream ends at once, and normally.
+        connection.QueueSendText(kLastChunk);
+        return sender.Drain();
+    }
+    const int result = StreamArchive(connection, sender, *job, archive.Descriptor(), buffer.get());
+    // The writer holds the archive's descriptor until it is done, so the file is closed only after.
+    job->RequestAbort();
+    job->WaitUntilDone();
+    return result;
+}
+
+}  // namespace sarvo

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Helpers the archive tests share: a tree of mixed files, running the archive tools nobody here
+// wrote, and a plain two-pass writer to compare the archive with.
+namespace sarvo::test {
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr together
+};
+
+// Runs a shell command line.
+CommandResult RunCommand(const std::string& commandLine);
+
+// Single quotes for the shell.
+std::string ShellQuote(const std::string& text);
+
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& content);
+std::string RandomBytes(size_t length, unsigned seed);
+// Lines of words, which deflate compresses well.
+std::string TextBytes(size_t length, unsigned seed);
+
+// Fills root with files of every kind the traversal rules name: text and random files, an empty
+// file, files of exactly one read block, hidden files, names with blanks and UTF-8, a thumbnail
+// index, sub-folders two deep, dot-folders at both levels (with files that must not be archived)
+// and an empty folder.
+void MakeMixedTree(const std::string& root);
+
+// The names the tree holds in an archive of it, in no particular order.
+std::vector<std::string> MixedTreeNames(bool withSubfolders);
+
+// The entry names of an archive as Python's zipfile reads them, in archive order.
+std::vector<std::string> PythonEntryNames(const std::string& archive);
+
+enum class ArchiveKind { WithEntries, Empty };
+
+// Checks the archive with unzip -t, 7z t, bsdtar -tf and Python's zipfile (testzip, and every
+// entry's bytes against root/name). "" when every tool is content, else what each one said.
+std::string CheckWithForeignTools(const std::string& archive, const std::string& root,
+                                  ArchiveKind kind = ArchiveKind::WithEntries);
+
+// The archive the design's two-pass algorithm makes of the given entries (root/name each, in this
+// order): a CRC pass, then deflate in 32768-byte reads and 16384-byte writes with a fresh stream per
+// file and Z_FINISH only after a read found the end, the central directory and the end record.
+std::string TwoPassArchive(const std::string& root, const std::vector<std::string>& names);
+
+}  // namespace sarvo::test

@@ -1,0 +1,242 @@
+#include "site/ZipWriter.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "ZipTestSupport.h"
+#include "platform/TempFile.h"
+#include "site/ZipLayout.h"
+#include "support/TempFolder.h"
+
+namespace sarvo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempFolder;
+
+struct Archive {
+    int result = -1;
+    std::string bytes;
+    uint64_t published = 0;
+};
+
+std::string DescriptorContent(int descriptor) {
+    std::string out;
+    char buffer[65536];
+    for (off_t offset = 0;;) {
+        ssize_t got = ::pread(descriptor, buffer, sizeof buffer, offset);
+        if (got <= 0)
+            break;
+        out.append(buffer, static_cast<size_t>(got));
+        offset += got;
+    }
+    return out;
+}
+
+Archive Zip(const std::string& path, ZipSubfolders subfolders) {
+    TempFile file = CreateTempFile(TempFileMode::DeleteOnClose);
+    EXPECT_TRUE(file.IsOpen());
+    ZipJob job;
+    Archive archive;
+    archive.result = ZipFolder(path, file.Descriptor(), subfolders, job);
+    archive.bytes = DescriptorContent(file.Descriptor());
+    archive.published = job.Current().finalLength;
+    return archive;
+}
+
+std::string SaveArchive(const TempFolder& where, const Archive& archive) {
+    const std::string path = where.Child("out.zip");
+    test::WriteWholeFile(path, archive.bytes);
+    return path;
+}
+
+std::multiset<std::string> AsSet(const std::vector<std::string>& names) {
+    return std::multiset<std::string>(names.begin(), names.end());
+}
+
+TEST(ZipWriter, EmptyFolderGivesOnlyTheEndRecordAndTheComment) {
+    TempFolder root;
+    Archive archive = Zip(root.Path(), ZipSubfolders::Include);
+    EXPECT_EQ(archive.result, kZipOk);
+    const std::string comment = "Zip Folder by Sarvo (https://keldanworks.example/sarvo/)";
+    std::string expected = std::string("PK\x05\x06", 4) + std::string(16, '\0') +
+                           static_cast<char>(comment.size()) + '\0' + comment;
+    EXPECT_EQ(archive.bytes, expected);
+    EXPECT_EQ(archive.published, expected.size());
+
+    TempFolder out;
+    EXPECT_EQ(test::CheckWithForeignTools(SaveArchive(out, archive), root.Path(), test::ArchiveKind::Empty),
+              "");
+}
+
+TEST(ZipWriter, MixedTreePassesEveryForeignTool) {
+    TempFolder root;
+    test::MakeMixedTree(root.Path());
+    Archive archive = Zip(root.Path(), ZipSubfolders::Include);
+    ASSERT_EQ(archive.result, kZipOk);
+    EXPECT_EQ(archive.published, archive.bytes.size());
+    TempFolder out;
+    EXPECT_EQ(test::CheckWithForeignTools(SaveArchive(out, archive), root.Path()), "");
+}
+
+TEST(ZipWriter, SubfolderRulesDecideWhatIsArchived) {
+    TempFolder root;
+    test::MakeMixedTree(root.Path());
+    TempFolder out;
+    for (bool withSubfolders : {true, false}) {
+        SCOPED_TRACE(withSubfolders ? "with sub-folders" : "without sub-folders");
+        Archive archive = Zip(root.Path(), withSubfolders ? ZipSubfolders::Include : ZipSubfolders::Skip);
+        ASSERT_EQ(archive.result, kZipOk);
+        const std::vector<std::string> names = test::PythonEntryNames(SaveArchive(out, archive));
+        EXPECT_EQ(AsSet(names), AsSet(test::MixedTreeNames(withSubfolders)));
+        // The folder's own files come before anything of its sub-folders.
+        auto firstBelow = std::find_if(names.begin(), names.end(),
+                                       [](const std::string& n) { return n.find('/') != std::string::npos; });
+        EXPECT_TRUE(std::all_of(firstBelow, names.end(),
+                                [](const std::string& n) { return n.find('/') != std::string::npos; }));
+    }
+}
+
+TEST(ZipWriter, ArchiveIsByteForByteTheTwoPassLayout) {
+    TempFolder root;
+    test::MakeMixedTree(root.Path());
+    // Sizes around the read and write blocks of both writers, compressible and not.
+    for (size_t size : {16383u, 16384u, 16385u, 65536u, 131071u, 131072u, 131073u, 262144u + 7})
+        test::WriteWholeFile(root.Child("sizes/r" + std::to_string(size)), test::RandomBytes(size, size));
+    test::WriteWholeFile(root.Child("sizes/t131072"), test::TextBytes(131072, 9));
+    test::WriteWholeFile(root.Child("sizes/zeros"), std::string(3 * 131072, '\0'));
+    Archive archive = Zip(root.Path(), ZipSubfolders::Include);
+    ASSERT_EQ(archive.result, kZipOk);
+    TempFolder out;
+    const std::vector<std::string> names = test::PythonEntryNames(SaveArchive(out, archive));
+    ASSERT_EQ(names.size(), test::MixedTreeNames(true).size() + 10);
+    const std::string expected = test::TwoPassArchive(root.Path(), names);
+    ASSERT_EQ(archive.bytes.size(), expected.size());
+    EXPECT_TRUE(archive.bytes == expected) << "the archive differs from the two-pass layout";
+}
+
+TEST(ZipWriter, SingleFileGivesAnArchiveOfThatFile) {
+    TempFolder root;
+    const std::string file = root.WriteFile("dir/only.txt", test::TextBytes(10000, 3));
+    Archive archive = Zip(file, ZipSubfolders::Skip);
+    ASSERT_EQ(archive.result, kZipOk);
+    TempFolder out;
+    EXPECT_EQ(test::PythonEntryNames(SaveArchive(out, archive)), std::vector<std::string>{"only.txt"});
+    EXPECT_EQ(test::CheckWithForeignTools(SaveArchive(out, archive), root.Child("dir")), "");
+}
+
+TEST(ZipWriter, MissingPathGivesResultOne) {
+    TempFolder root;
+    Archive archive = Zip(root.Child("missing"), ZipSubfolders::Include);
+    EXPECT_EQ(archive.result, kZipPathMissing);
+    EXPECT_TRUE(archive.bytes.empty());
+}
+
+TEST(ZipWriter, LinkBackToAnAncestorIsNotFollowedAgain) {
+    TempFolder root;
+    root.WriteFile("top.txt", "t");
+    root.WriteFile("sub/a.txt", "a");
+    ASSERT_EQ(::symlink("..", root.Child("sub/loop").c_str()), 0);
+    ASSERT_EQ(::symlink(".", root.Child("sub/self").c_str()), 0);
+    ASSERT_EQ(::mkfifo(root.Child("sub/pipe").c_str(), 0600), 0);
+    Archive archive = Zip(root.Path(), ZipSubfolders::Include);
+    ASSERT_EQ(archive.result, kZipOk);
+    TempFolder out;
+    EXPECT_EQ(AsSet(test::PythonEntryNames(SaveArchive(out, archive))), AsSet({"top.txt", "sub/a.txt"}));
+}
+
+TEST(ZipWriter, EntryTimeIsTheUtcLastWriteTime) {
+    TempFolder root;
+    const std::string file = root.WriteFile("dated.txt", "d");
+    // 2021-06-15 10:20:31 UTC; the archive keeps even seconds.
+    timespec times[2] = {{1623752431, 0}, {1623752431, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    Archive archive = Zip(root.Path(), ZipSubfolders::Skip);
+    ASSERT_EQ(archive.result, kZipOk);
+    TempFolder out;
+    test::CommandResult run = test::RunCommand(
+        "TZ=Asia/Tokyo python3 -c " +
+        test::ShellQuote("import sys,zipfile; print(zipfile.ZipFile(sys.argv[1]).infolist()[0].date_time)") +
+        " " + test::ShellQuote(SaveArchive(out, archive)));
+    EXPECT_EQ(run.output, "(2021, 6, 15, 10, 20, 30)\n");
+}
+
+// What the sender relies on: a byte, once published, never changes. A reader that copies each
+// published stretch as soon as it appears ends up with the finished archive.
+TEST(ZipWriter, PublishedBytesAreFinal) {
+    TempFolder root;
+    test::MakeMixedTree(root.Path());
+    test::WriteWholeFile(root.Child("large.bin"), test::RandomBytes(3 * 1024 * 1024, 17));
+    TempFile file = CreateTempFile(TempFileMode::DeleteOnClose);
+    auto job = std::make_shared<ZipJob>();
+    job->path = root.Path();
+    job->descriptor = file.Descriptor();
+    job->subfolders = ZipSubfolders::Include;
+    ASSERT_TRUE(StartZipWriter(job));
+    std::string copied;
+    for (;;) {
+        ZipJob::State state = job->WaitForMore(copied.size(), std::chrono::milliseconds(100));
+        std::vector<char> buffer(state.finalLength - copied.size());
+        if (!buffer.empty()) {
+            ASSERT_EQ(
+                ::pread(file.Descriptor(), buffer.data(), buffer.size(), static_cast<off_t>(copied.size())),
+                static_cast<ssize_t>(buffer.size()));
+            copied.append(buffer.data(), buffer.size());
+        } else if (state.done) {
+            EXPECT_TRUE(state.success);
+            break;
+        }
+    }
+    EXPECT_TRUE(copied == DescriptorContent(file.Descriptor())) << "a published byte changed afterwards";
+}
+
+TEST(ZipWriter, AbortEndsTheArchiveAfterTheLastCompleteEntry) {
+    TempFolder root;
+    // Whichever comes first, the abort finds another large file to stop in.
+    for (const char* name : {"a.bin", "b.bin", "c.bin"})
+        root.WriteFile(name, test::RandomBytes(8 * 1024 * 1024, name[0]));
+    TempFile file = CreateTempFile(TempFileMode::DeleteOnClose);
+    auto job = std::make_shared<ZipJob>();
+    job->path = root.Path();
+    job->descriptor = file.Descriptor();
+    ASSERT_TRUE(StartZipWriter(job));
+    // The first entry published, the abort arrives while some other is being compressed.
+    job->WaitForMore(0, std::chrono::seconds(10));
+    const auto asked = std::chrono::steady_clock::now();
+    job->RequestAbort();
+    job->WaitUntilDone();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
+    const ZipJob::State state = job->Current();
+    EXPECT_FALSE(state.success);
+    const std::string bytes = DescriptorContent(file.Descriptor());
+    EXPECT_EQ(bytes.size(), state.finalLength);
+    // Whole entries only: the local headers chain up to the end exactly.
+    uint64_t offset = 0;
+    while (offset < bytes.size()) {
+        LocalHeaderFields fields;
+        ASSERT_TRUE(ParseLocalHeader(std::string_view(bytes).substr(offset), fields));
+        offset += kLocalHeaderSize + fields.nameLength + fields.extraLength + fields.entry.compressedSize;
+    }
+    EXPECT_EQ(offset, bytes.size());
+    EXPECT_GT(offset, 0u);
+}
+
+TEST(ZipWriter, AbortBeforeTheFirstEntryLeavesAnEmptyFile) {
+    TempFolder root;
+    root.WriteFile("a.txt", "a");
+    TempFile file = CreateTempFile(TempFileMode::DeleteOnClose);
+    ZipJob job;
+    job.RequestAbort();
+    EXPECT_EQ(ZipFolder(root.Path(), file.Descriptor(), ZipSubfolders::Include, job), kZipEntryFailed);
+    EXPECT_EQ(DescriptorContent(file.Descriptor()), "");
+}
+
+}  // namespace
+}  // namespace sarvo
