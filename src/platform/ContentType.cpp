@@ -99,7 +99,7 @@ void ForEachWord(std::string_view line, Visit visit) {
 std::string ContentTypeKey(std::string_view fileName) {
     size_t dot = fileName.find('.');
     if (dot == std::string_view::npos)
-        return "." + std::string(fileName);
+        return std::string(1, '.').append(fileName);
     return std::string(fileName.substr(dot));
 }
 
@@ -108,7 +108,7 @@ void ContentTypeTable::Add(std::string_view extension, std::string_view type) {
         extension.remove_prefix(1);
     if (extension.empty() || type.size() + 1 > kContentTypeBufferSize)
         return;
-    m_types.emplace("." + LowerCase(extension), std::string(type));
+    m_types.emplace(std::string(1, '.').append(LowerCase(extension)), std::string(type));
 }
 
 ContentTypeTable ContentTypeTable::FromText(std::string_view text) {
