@@ -7,26 +7,30 @@
 namespace sarvo {
 namespace {
 
-struct FakeFacts : RouteFacts {
-    bool homePageFile = false;
-    bool posting = false;
-    bool zip = false;
-    bool visible = true;
-    bool subfolders = true;
-    bool realTime = false;
-    bool guestbook = true;
-    bool chatOpen = true;
-    bool chatFull = false;
+enum Fact : unsigned {
+    kHomeFile = 1,
+    kPosting = 2,
+    kZip = 4,
+    kHidden = 8,
+    kNoSubfolders = 16,
+    kRealTime = 32,
+    kNoGuestbook = 64,
+    kChatClosed = 128,
+    kChatFull = 256,
+};
 
-    bool HasHomePageFile() const override { return homePageFile; }
-    bool FolderAllowsPosting() const override { return posting; }
-    bool FolderAllowsZip() const override { return zip; }
-    bool FolderIsVisible() const override { return visible; }
-    bool FolderAllowsSubfolders() const override { return subfolders; }
-    bool IsRealTimeFile() const override { return realTime; }
-    bool GuestbookEnabled() const override { return guestbook; }
-    bool ChatRoomOpen() const override { return chatOpen; }
-    bool ChatRoomFull() const override { return chatFull; }
+struct FakeFacts : RouteFacts {
+    explicit FakeFacts(unsigned facts) : f(facts) {}
+    bool HasHomePageFile() const override { return f & kHomeFile; }
+    bool FolderAllowsPosting() const override { return f & kPosting; }
+    bool FolderAllowsZip() const override { return f & kZip; }
+    bool FolderIsVisible() const override { return !(f & kHidden); }
+    bool FolderAllowsSubfolders() const override { return !(f & kNoSubfolders); }
+    bool IsRealTimeFile() const override { return f & kRealTime; }
+    bool GuestbookEnabled() const override { return !(f & kNoGuestbook); }
+    bool ChatRoomOpen() const override { return !(f & kChatClosed); }
+    bool ChatRoomFull() const override { return f & kChatFull; }
+    unsigned f;
 };
 
 struct RouteCase {
@@ -35,110 +39,67 @@ struct RouteCase {
     int method;
     const char* query;
     const char* rest;
-    void (*adjust)(FakeFacts&);
+    unsigned facts;
     Handler handler;  // expected when status is 0
     unsigned status;  // expected refusal
 };
 
-void Nothing(FakeFacts&) {}
-void NoPosting(FakeFacts& f) {
-    f.posting = false;
-}
-void Posting(FakeFacts& f) {
-    f.posting = true;
-}
-void Zip(FakeFacts& f) {
-    f.zip = true;
-}
-void Hidden(FakeFacts& f) {
-    f.visible = false;
-}
-void HiddenWithFeatures(FakeFacts& f) {
-    f.visible = false;
-    f.posting = true;
-    f.zip = true;
-}
-void NoSubfolders(FakeFacts& f) {
-    f.subfolders = false;
-}
-void HomeFile(FakeFacts& f) {
-    f.homePageFile = true;
-}
-void RealTime(FakeFacts& f) {
-    f.realTime = true;
-}
-void NoGuestbook(FakeFacts& f) {
-    f.guestbook = false;
-}
-void ChatClosed(FakeFacts& f) {
-    f.chatOpen = false;
-}
-void ChatFull(FakeFacts& f) {
-    f.chatFull = true;
-}
+constexpr PathKind kDir = PathKind::SharedFolderDir;
+constexpr PathKind kFile = PathKind::SharedFolderFile;
+constexpr PathKind kChat = PathKind::WebchatPath;
+constexpr PathKind kCommunity = PathKind::CommunityPath;
 
 const RouteCase kCases[] = {
-    {"root post", PathKind::Root, kMethodPost, "", "", Nothing, Handler::HomePage, 405},
-    {"root home page", PathKind::Root, kMethodGet, "", "", Nothing, Handler::HomePage, 0},
-    {"root home file", PathKind::Root, kMethodGet, "", "", HomeFile, Handler::HomePageFile, 0},
-    {"upload allowed", PathKind::SharedFolderDir, kMethodPost, "", "", Posting, Handler::ReceiveUpload, 0},
-    {"upload refused", PathKind::SharedFolderDir, kMethodPost, "", "", NoPosting, Handler::HomePage, 405},
-    {"post page", PathKind::SharedFolderDir, kMethodGet, "PostFile", "", Posting, Handler::PostFilePage, 0},
-    {"post page refused", PathKind::SharedFolderDir, kMethodGet, "postfile", "", Nothing, Handler::HomePage,
-     405},
-    {"zip", PathKind::SharedFolderDir, kMethodGet, "zipdld", "", Zip, Handler::ZipDownload, 0},
-    {"zip refused", PathKind::SharedFolderDir, kMethodGet, "ZIPDLD", "", Nothing, Handler::HomePage, 405},
-    {"hidden listing still zips", PathKind::SharedFolderDir, kMethodGet, "zipdld", "", HiddenWithFeatures,
+    {"root post", PathKind::Root, kMethodPost, "", "", 0, Handler::HomePage, 405},
+    {"root home page", PathKind::Root, kMethodGet, "", "", 0, Handler::HomePage, 0},
+    {"root home file", PathKind::Root, kMethodGet, "", "", kHomeFile, Handler::HomePageFile, 0},
+    {"upload allowed", kDir, kMethodPost, "", "", kPosting, Handler::ReceiveUpload, 0},
+    {"upload refused", kDir, kMethodPost, "", "", 0, Handler::HomePage, 405},
+    {"post page", kDir, kMethodGet, "PostFile", "", kPosting, Handler::PostFilePage, 0},
+    {"post page refused", kDir, kMethodGet, "postfile", "", 0, Handler::HomePage, 405},
+    {"zip", kDir, kMethodGet, "zipdld", "", kZip, Handler::ZipDownload, 0},
+    {"zip refused", kDir, kMethodGet, "ZIPDLD", "", 0, Handler::HomePage, 405},
+    {"hidden listing still zips", kDir, kMethodGet, "zipdld", "", kHidden | kPosting | kZip,
      Handler::ZipDownload, 0},
-    {"hidden listing", PathKind::SharedFolderDir, kMethodGet, "", "", Hidden, Handler::HomePage, 403},
-    {"sub-folder refused", PathKind::SharedFolderDir, kMethodGet, "", "sub", NoSubfolders, Handler::HomePage,
+    {"hidden listing", kDir, kMethodGet, "", "", kHidden, Handler::HomePage, 403},
+    {"sub-folder refused", kDir, kMethodGet, "", "sub", kNoSubfolders, Handler::HomePage, 403},
+    {"top listing without sub-folders", kDir, kMethodHead, "", "", kNoSubfolders, Handler::FolderListing, 0},
+    {"sub-folder listing", kDir, kMethodGet, "", "sub", 0, Handler::FolderListing, 0},
+    {"post to a file", kFile, kMethodPost, "", "a.txt", 0, Handler::HomePage, 400},
+    {"thumbnail", kFile, kMethodGet, "Thumbnail", "sub/a.jpg", kNoSubfolders, Handler::ThumbnailImage, 0},
+    {"file in sub-folder refused", kFile, kMethodGet, "", "sub/a.txt", kNoSubfolders, Handler::HomePage, 403},
+    {"file in sub-folder, backslash", kFile, kMethodGet, "", "sub\\a.txt", kNoSubfolders, Handler::HomePage,
      403},
-    {"top listing without sub-folders", PathKind::SharedFolderDir, kMethodHead, "", "", NoSubfolders,
-     Handler::FolderListing, 0},
-    {"sub-folder listing", PathKind::SharedFolderDir, kMethodGet, "", "sub", Nothing, Handler::FolderListing,
-     0},
-    {"post to a file", PathKind::SharedFolderFile, kMethodPost, "", "a.txt", Nothing, Handler::HomePage, 400},
-    {"thumbnail", PathKind::SharedFolderFile, kMethodGet, "Thumbnail", "sub/a.jpg", NoSubfolders,
-     Handler::ThumbnailImage, 0},
-    {"file in sub-folder refused", PathKind::SharedFolderFile, kMethodGet, "", "sub/a.txt", NoSubfolders,
-     Handler::HomePage, 403},
-    {"file in sub-folder, backslash", PathKind::SharedFolderFile, kMethodGet, "", "sub\\a.txt", NoSubfolders,
-     Handler::HomePage, 403},
-    {"top file without sub-folders", PathKind::SharedFolderFile, kMethodGet, "", "a.txt", NoSubfolders,
-     Handler::ServeFile, 0},
-    {"published post", PathKind::PublishedFile, kMethodPost, "", "", Nothing, Handler::HomePage, 400},
-    {"real-time get", PathKind::PublishedFile, kMethodGet, "", "", RealTime, Handler::RealTimeStream, 0},
-    {"real-time head", PathKind::PublishedFile, kMethodHead, "", "", RealTime, Handler::ServeFile, 0},
-    {"published file", PathKind::PublishedFile, kMethodGet, "", "", Nothing, Handler::ServeFile, 0},
-    {"thumbnail index post", PathKind::ThumbnailIndex, kMethodPost, "", "", Nothing, Handler::HomePage, 400},
-    {"thumbnail index", PathKind::ThumbnailIndex, kMethodGet, "", "", Nothing, Handler::ThumbnailList, 0},
-    {"guestbook off", PathKind::GuestbookPath, kMethodGet, "", "", NoGuestbook, Handler::HomePage, 403},
-    {"guestbook post", PathKind::GuestbookPath, kMethodPost, "", "", Nothing, Handler::GuestbookPost, 0},
-    {"guestbook page", PathKind::GuestbookPath, kMethodGet, "", "", Nothing, Handler::GuestbookPage, 0},
-    {"chat closed", PathKind::WebchatPath, kMethodPost, "id=3", "", ChatClosed, Handler::ChatNotOpen, 0},
-    {"chat speech", PathKind::WebchatPath, kMethodPost, "ID=12", "", Nothing, Handler::ChatSpeech, 0},
-    {"chat speech id zero", PathKind::WebchatPath, kMethodPost, "id=0", "", Nothing, Handler::HomePage, 403},
-    {"chat frameset", PathKind::WebchatPath, kMethodGet, "", "", Nothing, Handler::ChatFrameset, 0},
-    {"chat input", PathKind::WebchatPath, kMethodGet, "", "Input.htm", Nothing, Handler::ChatInput, 0},
-    {"chat list", PathKind::WebchatPath, kMethodGet, "", "list.htm", Nothing, Handler::ChatMemberList, 0},
-    {"chat output", PathKind::WebchatPath, kMethodGet, "id=7", "output.htm", Nothing, Handler::ChatOutput, 0},
-    {"chat output no id", PathKind::WebchatPath, kMethodGet, "", "output.htm", Nothing, Handler::HomePage,
-     403},
-    {"chat full", PathKind::WebchatPath, kMethodGet, "id=7", "output.htm", ChatFull, Handler::ChatFull, 0},
-    {"chat other", PathKind::WebchatPath, kMethodGet, "", "x.htm", Nothing, Handler::HomePage, 403},
-    {"community post", PathKind::CommunityPath, kMethodPost, "", "login", Nothing, Handler::HomePage, 403},
-    {"community page", PathKind::CommunityPath, kMethodGet, "", "", Nothing, Handler::CommunityPage, 0},
-    {"community login", PathKind::CommunityPath, kMethodGet, "", "LOGIN", Nothing, Handler::CommunityLogin,
-     0},
-    {"community other", PathKind::CommunityPath, kMethodGet, "", "logout", Nothing, Handler::HomePage, 403},
+    {"top file without sub-folders", kFile, kMethodGet, "", "a.txt", kNoSubfolders, Handler::ServeFile, 0},
+    {"published post", PathKind::PublishedFile, kMethodPost, "", "", 0, Handler::HomePage, 400},
+    {"real-time get", PathKind::PublishedFile, kMethodGet, "", "", kRealTime, Handler::RealTimeStream, 0},
+    {"real-time head", PathKind::PublishedFile, kMethodHead, "", "", kRealTime, Handler::ServeFile, 0},
+    {"published file", PathKind::PublishedFile, kMethodGet, "", "", 0, Handler::ServeFile, 0},
+    {"thumbnail index post", PathKind::ThumbnailIndex, kMethodPost, "", "", 0, Handler::HomePage, 400},
+    {"thumbnail index", PathKind::ThumbnailIndex, kMethodGet, "", "", 0, Handler::ThumbnailList, 0},
+    {"guestbook off", PathKind::GuestbookPath, kMethodGet, "", "", kNoGuestbook, Handler::HomePage, 403},
+    {"guestbook post", PathKind::GuestbookPath, kMethodPost, "", "", 0, Handler::GuestbookPost, 0},
+    {"guestbook page", PathKind::GuestbookPath, kMethodGet, "", "", 0, Handler::GuestbookPage, 0},
+    {"chat closed", kChat, kMethodPost, "id=3", "", kChatClosed, Handler::ChatNotOpen, 0},
+    {"chat speech", kChat, kMethodPost, "ID=12", "", 0, Handler::ChatSpeech, 0},
+    {"chat speech id zero", kChat, kMethodPost, "id=0", "", 0, Handler::HomePage, 403},
+    {"chat frameset", kChat, kMethodGet, "", "", 0, Handler::ChatFrameset, 0},
+    {"chat input", kChat, kMethodGet, "", "Input.htm", 0, Handler::ChatInput, 0},
+    {"chat list", kChat, kMethodGet, "", "list.htm", 0, Handler::ChatMemberList, 0},
+    {"chat output", kChat, kMethodGet, "id=7", "output.htm", 0, Handler::ChatOutput, 0},
+    {"chat output no id", kChat, kMethodGet, "", "output.htm", 0, Handler::HomePage, 403},
+    {"chat full", kChat, kMethodGet, "id=7", "output.htm", kChatFull, Handler::ChatFull, 0},
+    {"chat other", kChat, kMethodGet, "", "x.htm", 0, Handler::HomePage, 403},
+    {"community post", kCommunity, kMethodPost, "", "login", 0, Handler::HomePage, 403},
+    {"community page", kCommunity, kMethodGet, "", "", 0, Handler::CommunityPage, 0},
+    {"community login", kCommunity, kMethodGet, "", "LOGIN", 0, Handler::CommunityLogin, 0},
+    {"community other", kCommunity, kMethodGet, "", "logout", 0, Handler::HomePage, 403},
 };
 
 TEST(RouteTable, EveryRowChoosesItsHandlerOrRefusal) {
     for (const RouteCase& c : kCases) {
         SCOPED_TRACE(c.description);
-        FakeFacts facts;
-        c.adjust(facts);
-        RouteChoice choice = ChooseRoute(RouteRequest{c.kind, c.method, c.query, c.rest}, facts);
+        RouteChoice choice = ChooseRoute(RouteRequest{c.kind, c.method, c.query, c.rest}, FakeFacts(c.facts));
         EXPECT_EQ(choice.errorStatus, c.status);
         if (c.status == 0) {
             EXPECT_EQ(static_cast<int>(choice.handler), static_cast<int>(c.handler));
@@ -147,11 +108,11 @@ TEST(RouteTable, EveryRowChoosesItsHandlerOrRefusal) {
 }
 
 TEST(RouteTable, ChatMemberIdNeedsTheIdPrefixAndADecimalNumber) {
-    EXPECT_EQ(ChatMemberId("id=42"), 42u);
-    EXPECT_EQ(ChatMemberId("Id=7&x=1"), 7u);
-    EXPECT_EQ(ChatMemberId("id="), 0u);
-    EXPECT_EQ(ChatMemberId("uid=5"), 0u);
-    EXPECT_EQ(ChatMemberId(""), 0u);
+    const std::pair<const char*, unsigned> cases[] = {
+        {"id=42", 42}, {"Id=7&x=1", 7}, {"id=", 0}, {"uid=5", 0}};
+    for (const auto& [query, id] : cases) {
+        EXPECT_EQ(ChatMemberId(query), id) << query;
+    }
 }
 
 }  // namespace

@@ -148,12 +148,8 @@ TEST_F(ServerTest, RefusalsCarryTheirStatusAndTheErrorPage) {
               "HTTP/1.1 400 Bad Request");
     EXPECT_EQ(Request("POST /share HTTP/1.1\r\nContent-Length: 0\r\n\r\n").statusLine, "HTTP/1.1 405");
     EXPECT_EQ(Request(Get("/share?zipdld")).statusLine, "HTTP/1.1 405");
-}
-
-TEST_F(ServerTest, RoutesWithoutTheirFeatureAnswerNotFound) {
     // The visitor services register their pages themselves; until they do, their routes end here.
     EXPECT_EQ(Request(Get("/WebCommunity")).statusLine, "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(Request(Get("/share/")).statusLine, "HTTP/1.1 200 OK");
 }
 
 TEST_F(ServerTest, EchoPageShowsTheRequest) {
@@ -183,6 +179,9 @@ TEST_F(ServerTest, PasswordsGuardEveryPathThatExists) {
 
 TEST_F(ServerTest, AutoBlockTriggersCloseWithoutAnswerAndRefuseTheNextConnection) {
     SetLocalClientRule(LocalClientRule::TreatAllAsRemote);
+    // A whole header with a high byte is parsed normally.
+    EXPECT_EQ(Request(Get("/share/\xE9.txt")).statusLine, "HTTP/1.1 404 Not Found");
+    EXPECT_TRUE(ReadAutoBlockList().empty());
     struct Case {
         const char* description;
         std::vector<std::string> pieces;
@@ -201,13 +200,6 @@ TEST_F(ServerTest, AutoBlockTriggersCloseWithoutAnswerAndRefuseTheNextConnection
     }
     SetUseAutoBlockList(false);
     EXPECT_EQ(Request(Get("/share/a.txt")).statusLine, "HTTP/1.1 200 OK");
-}
-
-TEST_F(ServerTest, WholeHeaderWithHighByteIsParsedNormally) {
-    SetLocalClientRule(LocalClientRule::TreatAllAsRemote);
-    WireResponse response = Request(Get("/share/\xE9.txt"));
-    EXPECT_EQ(response.statusLine, "HTTP/1.1 404 Not Found");
-    EXPECT_TRUE(ReadAutoBlockList().empty());
 }
 
 TEST_F(ServerTest, IpFilterPatterns) {
@@ -265,8 +257,9 @@ TEST_F(ServerTest, ActivityEventsArriveInOrderForEachConnection) {
     EXPECT_EQ(ids.front(), kClientInfoConnected);
     EXPECT_EQ(ids[1], kClientInfoRequest);
     EXPECT_EQ(ids.back(), kClientInfoClosed);
-    for (size_t index = 2; index + 1 < ids.size(); ++index)
+    for (size_t index = 2; index + 1 < ids.size(); ++index) {
         EXPECT_EQ(ids[index], kClientInfoProgress);
+    }
     std::optional<ClientRecord> record =
         CopyClientRecord(static_cast<SocketHandle>(clients.Posts().back().argument));
     ASSERT_TRUE(record.has_value());
@@ -290,55 +283,29 @@ TEST_F(ServerTest, UnreadRequestBodyDoesNotCutTheAnswer) {
 // only the confinement itself stands between these paths and the files beside the folder.
 TEST_F(ServerTest, PathsOutsideTheFolderAreNeverServed) {
     m_server.Home().WriteFile("shared/sub/inner.txt", "inner");
-    const char* paths[] = {
-        "/share/../secret.txt",
-        "/share/%2e%2e/secret.txt",
-        "/share/%2E%2e%2fsecret.txt",
-        "/share/%2E%2E/secret.txt",
-        "/share/..%5csecret.txt",
-        "/share/..%2fsecret.txt",
-        "/share/..%2Fsecret.txt",
-        "/share/%2e%2e%5csecret.txt",
-        "/share/%2e%2e%2f%2e%2e%2fsecret.txt",
-        "/share/.%2e/secret.txt",
-        "/share/%2e./secret.txt",
-        "/share//..//secret.txt",
-        "/share/..//..//secret.txt",
-        "/share/sub/../../secret.txt",
-        "/share/sub/..%2f..%2fsecret.txt",
-        "/share/sub%2f..%2f..%2fsecret.txt",
-        "/share/sub/.%2e/.%2e/secret.txt",
-        "/share/sub/../../../secret.txt?x=1",
-        "/share/./../secret.txt",
-        "/share/.././secret.txt",
-        "/share/..\\secret.txt",
-        "/share/..\\..\\secret.txt",
-        "/share/\\..\\secret.txt",
-        "/share/%5c..%5csecret.txt",
-        "//share/../secret.txt",
-        "/share/../shared/../secret.txt",
-        "/share/%c0%ae%c0%ae/secret.txt",
-        "/share/%c0%2e%c0%2e/secret.txt",
-        "/share/..%c0%afsecret.txt",
-        "/share/..%e0%80%afsecret.txt",
-        "/share/..%c1%9csecret.txt",
-        "/share/%252e%252e/secret.txt",
-        "/share/..%255csecret.txt",
-        "/share/%u002e%u002e/secret.txt",
-        "/share/a.txt%00.jpg",
-        "/share/..%00/secret.txt",
-        "/share/%00../secret.txt",
-        "/share/.../secret.txt",
-        "/share/....//secret.txt",
-        "/share/...%2f..%2fsecret.txt",
-        "/share/..%20/secret.txt",
-        "/share/%20../secret.txt",
-        "/share/..%09/secret.txt",
-        "/share/..;/secret.txt",
-        "/share/../../../../../../../../etc/passwd",
-        "/share/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/etc/passwd",
-    };
-    for (const char* path : paths) {
+    // Separated by '|'.
+    const std::string paths =
+        "/share/../secret.txt|/share/%2e%2e/secret.txt|/share/%2E%2e%2fsecret.txt|"
+        "/share/%2E%2E/secret.txt|/share/..%5csecret.txt|/share/..%2fsecret.txt|"
+        "/share/..%2Fsecret.txt|/share/%2e%2e%5csecret.txt|/share/%2e%2e%2f%2e%2e%2fsecret.txt|"
+        "/share/.%2e/secret.txt|/share/%2e./secret.txt|/share//..//secret.txt|"
+        "/share/..//..//secret.txt|/share/sub/../../secret.txt|/share/sub/..%2f..%2fsecret.txt|"
+        "/share/sub%2f..%2f..%2fsecret.txt|/share/sub/.%2e/.%2e/secret.txt|"
+        "/share/sub/../../../secret.txt?x=1|/share/./../secret.txt|/share/.././secret.txt|"
+        "/share/..\\secret.txt|/share/..\\..\\secret.txt|/share/\\..\\secret.txt|"
+        "/share/%5c..%5csecret.txt|//share/../secret.txt|/share/../shared/../secret.txt|"
+        "/share/%c0%ae%c0%ae/secret.txt|/share/%c0%2e%c0%2e/secret.txt|/share/..%c0%afsecret.txt|"
+        "/share/..%e0%80%afsecret.txt|/share/..%c1%9csecret.txt|/share/%252e%252e/secret.txt|"
+        "/share/..%255csecret.txt|/share/%u002e%u002e/secret.txt|/share/a.txt%00.jpg|"
+        "/share/..%00/secret.txt|/share/%00../secret.txt|/share/.../secret.txt|"
+        "/share/....//secret.txt|/share/...%2f..%2fsecret.txt|/share/..%20/secret.txt|"
+        "/share/%20../secret.txt|/share/..%09/secret.txt|/share/..;/secret.txt|"
+        "/share/../../../../../../../../etc/passwd|"
+        "/share/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/etc/passwd";
+    size_t tried = 0;
+    for (size_t start = 0, end; start < paths.size(); start = end + 1, ++tried) {
+        end = std::min(paths.find('|', start), paths.size());
+        const std::string path = paths.substr(start, end - start);
         SCOPED_TRACE(path);
         for (const char* method : {"GET", "HEAD"}) {
             WireResponse response =
@@ -350,6 +317,7 @@ TEST_F(ServerTest, PathsOutsideTheFolderAreNeverServed) {
             EXPECT_EQ(response.raw.find("root:x:0:0"), std::string::npos);
         }
     }
+    EXPECT_EQ(tried, 46u) << "paths lost in the list";
     // The plain climb is recognised as one, not merely missed.
     EXPECT_EQ(Request(Get("/share/../secret.txt")).statusLine, "HTTP/1.1 403 Forbidden");
     EXPECT_EQ(Request(Get("/share/sub/inner.txt")).body, "inner");

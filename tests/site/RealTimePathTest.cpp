@@ -74,16 +74,5 @@ TEST_F(RealTimePathTest, ChoosesTheFileToStream) {
     EXPECT_FALSE(ResolveRealTimePath("never-published.log", out));
 }
 
-TEST_F(RealTimePathTest, NewerFileTakesOverForTheNextRequest) {
-    const std::string day1 = Write("logs/day1.log", kSomeTime);
-    Publish("today.log", day1, 1, 1);
-    std::string out;
-    ASSERT_TRUE(ResolveRealTimePath("today.log", out));
-    EXPECT_EQ(out, day1);
-    const std::string day2 = Write("logs/day2.log", kSomeTime + 86400);
-    ASSERT_TRUE(ResolveRealTimePath("today.log", out));
-    EXPECT_EQ(out, day2);
-}
-
 }  // namespace
 }  // namespace sarvo

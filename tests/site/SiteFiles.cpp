@@ -72,6 +72,13 @@ std::string MaskedResponse(const HttpResponse& response) {
     return MaskDates(std::string(response.HeaderText())) + std::string(response.BodyText());
 }
 
+size_t CountOf(const std::string& text, const std::string& piece) {
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
+        ++count;
+    return count;
+}
+
 int64_t SecondsBetweenHeaders(const std::string& header, const std::string& from, const std::string& to) {
     return SecondsOf(HeaderValue(header, to)) - SecondsOf(HeaderValue(header, from));
 }

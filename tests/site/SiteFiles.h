@@ -31,6 +31,9 @@ public:
 // The whole response with its dates masked: header, then body.
 std::string MaskedResponse(const HttpResponse& response);
 
+// How many times piece occurs in text, without overlaps.
+size_t CountOf(const std::string& text, const std::string& piece);
+
 // Seconds between two HTTP dates of the header, or a huge number when either is missing.
 int64_t SecondsBetweenHeaders(const std::string& header, const std::string& from, const std::string& to);
 

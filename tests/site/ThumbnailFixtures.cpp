@@ -1,6 +1,9 @@
 #include "ThumbnailFixtures.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
 
 #include <algorithm>
 #include <fstream>
@@ -22,6 +25,15 @@ void PutLittleEndian(std::string& out, size_t at, uint32_t value) {
         out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// The image masked as the index stores it: byte i combined with mask[i] for the first eight bytes and
+// with mask[0] after them, then with the fixed mask byte.
+std::vector<uint8_t> MaskedImage(const std::vector<uint8_t>& image, const std::array<uint8_t, 8>& mask) {
+    std::vector<uint8_t> masked = image;
+    for (size_t i = 0; i < masked.size(); ++i)
+        masked[i] = masked[i] ^ (i < 8 ? mask[i] : mask[0]) ^ kThumbnailMaskByte;
+    return masked;
+}
+
 }  // namespace
 
 std::vector<uint8_t> Bytes(const std::string& text) {
@@ -39,13 +51,6 @@ HandEntry MakeEntry(const std::string& name, std::vector<uint8_t> image, uint32_
     for (size_t i = 0; i < entry.mask.size(); ++i)
         entry.mask[i] = static_cast<uint8_t>(seed + 37 * (i + 1)) | 0x01;
     return entry;
-}
-
-std::vector<uint8_t> MaskedImage(const std::vector<uint8_t>& image, const std::array<uint8_t, 8>& mask) {
-    std::vector<uint8_t> masked = image;
-    for (size_t i = 0; i < masked.size(); ++i)
-        masked[i] = masked[i] ^ (i < 8 ? mask[i] : mask[0]) ^ kThumbnailMaskByte;
-    return masked;
 }
 
 std::string IndexBytes(const std::vector<HandEntry>& entries) {
@@ -73,6 +78,26 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << bytes;
     ASSERT_TRUE(file.good()) << path;
+}
+
+ToolRun RunTool(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const std::string& word : argv) {
+        line += " '";
+        for (char c : word)
+            line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += "'";
+    }
+    ToolRun run;
+    FILE* pipe = ::popen((line + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    while (const size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+        run.output.append(buffer, got);
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 std::vector<HandEntry> NumberedEntries(int count) {

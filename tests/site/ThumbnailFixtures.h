@@ -26,15 +26,19 @@ std::vector<uint8_t> Bytes(const std::string& text);
 HandEntry MakeEntry(const std::string& name, std::vector<uint8_t> image, uint32_t dimensionA = 60,
                     uint32_t dimensionB = 80);
 
-// The image masked as the index stores it: byte i combined with mask[i] for the first eight bytes and
-// with mask[0] after them, then with the fixed mask byte.
-std::vector<uint8_t> MaskedImage(const std::vector<uint8_t>& image, const std::array<uint8_t, 8>& mask);
-
 // The 284-byte header followed by the masked image, for each entry in turn.
 std::string IndexBytes(const std::vector<HandEntry>& entries);
 
 // Writes bytes to a file, replacing it.
 void WriteBytes(const std::string& path, const std::string& bytes);
+
+struct ToolRun {
+    int exitCode = -1;   // -1 when the program did not exit normally
+    std::string output;  // stdout and stderr together, through a pipe rather than a terminal
+};
+
+// Runs argv[0] with the rest as its arguments.
+ToolRun RunTool(const std::vector<std::string>& argv);
 
 // Entries "pic1.jpg" ... with dimension B = 100 + i and A = 50 + i, each image a small fake GIF.
 std::vector<HandEntry> NumberedEntries(int count);

@@ -1,16 +1,12 @@
 #include "ZipTestSupport.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
-
-#include "site/ZipLayout.h"
 
 namespace sarvo::test {
 namespace {
@@ -46,52 +42,6 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     sys.stdout.buffer.write(b''.join(
         i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437') + b'\n' for i in z.infolist()))
 )PY";
-
-std::string TwoPassEntry(const std::string& path, const std::string& name) {
-    constexpr size_t kCrcBlock = 32768;
-    constexpr size_t kOutBlock = 16384;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return {};
-    ZipEntryHeader entry;
-    entry.modified = FileTimeToDosDateTime(FileTimeFromTimespec(info.st_mtim));
-    entry.uncompressedSize = static_cast<uint64_t>(info.st_size);
-
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> block(kCrcBlock);
-    uLong crc = crc32(0L, Z_NULL, 0);
-    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0)
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(in.gcount()));
-    entry.crc = static_cast<uint32_t>(crc);
-
-    in.clear();
-    in.seekg(0);
-    z_stream stream{};
-    deflateInit2_(&stream, -1, 8, -15, 8, 0, "1.1.3", static_cast<int>(sizeof(z_stream)));
-    std::vector<unsigned char> out(kOutBlock);
-    std::string data;
-    bool ended = false;
-    for (;;) {
-        if (stream.avail_in == 0 && !ended) {
-            in.read(block.data(), static_cast<std::streamsize>(block.size()));
-            const auto got = static_cast<uInt>(in.gcount());
-            ended = got == 0;
-            stream.next_in = reinterpret_cast<Bytef*>(block.data());
-            stream.avail_in = got;
-        }
-        stream.next_out = out.data();
-        stream.avail_out = kOutBlock;
-        const int result = deflate(&stream, ended ? Z_FINISH : Z_NO_FLUSH);
-        data.append(reinterpret_cast<const char*>(out.data()), kOutBlock - stream.avail_out);
-        if (result == Z_STREAM_END)
-            break;
-        if (result != Z_OK)
-            return {};
-    }
-    deflateEnd(&stream);
-    entry.compressedSize = data.size();
-    return BuildLocalHeader(entry, name) + data;
-}
 
 }  // namespace
 
@@ -221,24 +171,6 @@ std::string CheckWithForeignTools(const std::string& archive, const std::string&
                           run.output + "\n";
     }
     return complaints;
-}
-
-std::string TwoPassArchive(const std::string& root, const std::vector<std::string>& names) {
-    std::string archive;
-    std::vector<uint64_t> offsets;
-    for (const std::string& name : names) {
-        offsets.push_back(archive.size());
-        archive += TwoPassEntry(root + "/" + name, name);
-    }
-    const uint64_t directoryOffset = archive.size();
-    for (size_t i = 0; i < names.size(); ++i) {
-        LocalHeaderFields fields;
-        ParseLocalHeader(std::string_view(archive).substr(offsets[i]), fields);
-        archive += BuildCentralHeader(fields.entry, names[i], offsets[i]);
-    }
-    archive +=
-        BuildEndRecords(names.size(), archive.size() - directoryOffset, directoryOffset, ZipArchiveComment());
-    return archive;
 }
 
 }  // namespace sarvo::test

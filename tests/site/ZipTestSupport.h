@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-// Helpers the archive tests share: a tree of mixed files, running the archive tools nobody here
-// wrote, and a plain two-pass writer to compare the archive with.
+// Helpers the archive and upload tests share: a tree of mixed files, and running the archive tools
+// nobody here wrote.
 namespace sarvo::test {
 
 struct CommandResult {
@@ -42,10 +42,5 @@ enum class ArchiveKind { WithEntries, Empty };
 // entry's bytes against root/name). "" when every tool is content, else what each one said.
 std::string CheckWithForeignTools(const std::string& archive, const std::string& root,
                                   ArchiveKind kind = ArchiveKind::WithEntries);
-
-// The archive the design's two-pass algorithm makes of the given entries (root/name each, in this
-// order): a CRC pass, then deflate in 32768-byte reads and 16384-byte writes with a fresh stream per
-// file and Z_FINISH only after a read found the end, the central directory and the end record.
-std::string TwoPassArchive(const std::string& root, const std::vector<std::string>& names);
 
 }  // namespace sarvo::test

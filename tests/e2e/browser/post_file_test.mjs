@@ -5,73 +5,15 @@
 //
 // Usage: node post_file_test.mjs PATH_TO_SARVO_CLI ARTEFACT_DIR
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
-import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
-import { createServer } from 'node:net';
-import { tmpdir } from 'node:os';
+import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { chromium } from 'playwright-core';
+import { commandLine, keepScreenshot, serveAndBrowse, temporaryHome } from './serve_and_browse.mjs';
 
-const [cli, artefactDir] = process.argv.slice(2);
-if (!cli || !artefactDir) {
-  console.error('usage: node post_file_test.mjs PATH_TO_SARVO_CLI ARTEFACT_DIR');
-  process.exit(2);
-}
-
-const CHROMIUM = process.env.SARVO_CHROMIUM || '/usr/bin/chromium';
-const CHROMIUM_FLAGS = [
-  '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync',
-];
-const SERVE_START_LIMIT_MS = 15000;
+const [cli, artefactDir] = commandLine('post_file_test.mjs', ['PATH_TO_SARVO_CLI', 'ARTEFACT_DIR']);
 const UPLOAD_NAME = 'upload test \u00fc.bin';
 const UPLOAD_SIZE = 300000;
-
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const probe = createServer();
-    probe.once('error', reject);
-    probe.listen(0, '127.0.0.1', () => {
-      const { port } = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
-}
-
-// Starts `sarvo-cli serve` and waits for the line that says it listens.
-function startServer(env, port) {
-  const server = spawn(cli, ['serve'], { env, stdio: ['ignore', 'pipe', 'pipe'] });
-  let output = '';
-  return new Promise((resolve, reject) => {
-    const timer = setTimeout(() => {
-      server.kill('SIGKILL');
-      reject(new Error(`serve did not start: ${output}`));
-    }, SERVE_START_LIMIT_MS);
-    const watch = (chunk) => {
-      output += chunk;
-      if (output.includes(`Server is working on port ${port}`)) {
-        clearTimeout(timer);
-        resolve(server);
-      }
-    };
-    server.stdout.on('data', watch);
-    server.stderr.on('data', watch);
-    server.once('exit', (code) => {
-      clearTimeout(timer);
-      reject(new Error(`serve exited with ${code}: ${output}`));
-    });
-  });
-}
-
-function stopServer(server) {
-  return new Promise((resolve) => {
-    if (server.exitCode !== null) return resolve();
-    server.once('exit', resolve);
-    server.kill('SIGTERM');
-  });
-}
 
 // Random bytes with line breaks, dashes and a boundary-like text in them, which the server must
 // not take for the end of the part.
@@ -83,9 +25,8 @@ function awkwardBytes(size) {
 }
 
 test('a browser posts a binary file through the Post a File form', async (t) => {
-  const home = mkdtempSync(join(tmpdir(), 'sarvo-browser-post-'));
-  t.after(() => rmSync(home, { recursive: true, force: true }));
-  const env = { ...process.env, SARVO_HOME: home };
+  const session = temporaryHome(t, 'sarvo-browser-post-');
+  const { home } = session;
   const folder = join(home, 'inbox');
   const sources = join(home, 'sources');
   mkdirSync(folder, { recursive: true });
@@ -96,23 +37,7 @@ test('a browser posts a binary file through the Post a File form', async (t) => 
   const secondPath = join(sources, 'second.bin');
   writeFileSync(secondPath, randomBytes(10));
 
-  const port = await freePort();
-  const run = (...args) => execFileSync(cli, args, { env, stdio: 'ignore', timeout: 30000 });
-  run('set', 'listen_ip', '127.0.0.1');
-  run('set', 'listen_port', String(port));
-  run('share', 'add', 'inbox', folder, '--post');
-  const server = await startServer(env, port);
-  t.after(() => stopServer(server));
-
-  const context = await chromium.launchPersistentContext(join(home, 'chromium-profile'), {
-    executablePath: CHROMIUM,
-    headless: true,
-    chromiumSandbox: false,
-    args: CHROMIUM_FLAGS,
-  });
-  t.after(() => context.close());
-  const page = context.pages()[0] ?? (await context.newPage());
-  const site = `http://127.0.0.1:${port}`;
+  const { page, site } = await serveAndBrowse(session, { cli, shares: [['inbox', folder, '--post']] });
 
   await page.goto(`${site}/inbox/`);
   await page.click('a[href="?postfile"]');
@@ -129,9 +54,7 @@ test('a browser posts a binary file through the Post a File form', async (t) => 
   assert.equal(await status.innerText(), `1 Files: ${UPLOAD_NAME} (300,000), OK`);
   assert.ok(readFileSync(join(folder, UPLOAD_NAME)).equals(uploadBytes), 'the stored file differs from the one sent');
 
-  mkdirSync(artefactDir, { recursive: true });
-  const screenshot = join(artefactDir, 'browser-post-file.png');
-  await page.screenshot({ path: screenshot, fullPage: true });
+  const screenshot = await keepScreenshot(page, artefactDir, 'browser-post-file.png');
 
   // Choosing another file runs the page's clrst(), which empties the result line.
   await page.setInputFiles('#path', secondPath);

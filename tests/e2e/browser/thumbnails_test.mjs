@@ -5,27 +5,16 @@
 //
 // Usage: node thumbnails_test.mjs PATH_TO_SARVO_CLI PATH_TO_PICTORN ARTEFACT_DIR
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
-import { mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
-import { createServer } from 'node:net';
-import { tmpdir } from 'node:os';
+import { execFileSync } from 'node:child_process';
+import { mkdirSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { deflateSync } from 'node:zlib';
-import { chromium } from 'playwright-core';
+import { commandLine, keepScreenshot, serveAndBrowse, temporaryHome } from './serve_and_browse.mjs';
 
-const [cli, pictorn, artefactDir] = process.argv.slice(2);
-if (!cli || !pictorn || !artefactDir) {
-  console.error('usage: node thumbnails_test.mjs PATH_TO_SARVO_CLI PATH_TO_PICTORN ARTEFACT_DIR');
-  process.exit(2);
-}
+const [cli, pictorn, artefactDir] =
+  commandLine('thumbnails_test.mjs', ['PATH_TO_SARVO_CLI', 'PATH_TO_PICTORN', 'ARTEFACT_DIR']);
 
-const CHROMIUM = process.env.SARVO_CHROMIUM || '/usr/bin/chromium';
-const CHROMIUM_FLAGS = [
-  '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync',
-];
-const SERVE_START_LIMIT_MS = 15000;
 // The previews fit into a 120 x 120 box and are never enlarged.
 const PREVIEW_BOX = 120;
 
@@ -92,77 +81,16 @@ function twoColourPng({ width, height, left, right }) {
   ]);
 }
 
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const probe = createServer();
-    probe.once('error', reject);
-    probe.listen(0, '127.0.0.1', () => {
-      const { port } = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
-}
-
-// Starts `sarvo-cli serve` and waits for the line that says it listens.
-function startServer(env, port) {
-  const server = spawn(cli, ['serve'], { env, stdio: ['ignore', 'pipe', 'pipe'] });
-  let output = '';
-  return new Promise((resolve, reject) => {
-    const timer = setTimeout(() => {
-      server.kill('SIGKILL');
-      reject(new Error(`serve did not start: ${output}`));
-    }, SERVE_START_LIMIT_MS);
-    const watch = (chunk) => {
-      output += chunk;
-      if (output.includes(`Server is working on port ${port}`)) {
-        clearTimeout(timer);
-        resolve(server);
-      }
-    };
-    server.stdout.on('data', watch);
-    server.stderr.on('data', watch);
-    server.once('exit', (code) => {
-      clearTimeout(timer);
-      reject(new Error(`serve exited with ${code}: ${output}`));
-    });
-  });
-}
-
-function stopServer(server) {
-  return new Promise((resolve) => {
-    if (server.exitCode !== null) return resolve();
-    server.once('exit', resolve);
-    server.kill('SIGTERM');
-  });
-}
-
 test('every preview on the thumbnail page loads in a browser', async (t) => {
-  const home = mkdtempSync(join(tmpdir(), 'sarvo-thumbnails-'));
-  t.after(() => rmSync(home, { recursive: true, force: true }));
-  const env = { ...process.env, SARVO_HOME: home };
+  const session = temporaryHome(t, 'sarvo-thumbnails-');
+  const { home, env } = session;
   const folder = join(home, 'photos');
   mkdirSync(folder, { recursive: true });
   for (const picture of PICTURES) writeFileSync(join(folder, picture.name), twoColourPng(picture));
   execFileSync(pictorn, [folder, '0'], { env, stdio: 'ignore', timeout: 60000 });
 
-  const port = await freePort();
-  const run = (...args) => execFileSync(cli, args, { env, stdio: 'ignore', timeout: 30000 });
-  run('set', 'listen_ip', '127.0.0.1');
-  run('set', 'listen_port', String(port));
-  run('share', 'add', 'photos', folder, '--desc', 'Holiday pictures');
-  const server = await startServer(env, port);
-  t.after(() => stopServer(server));
-
-  const profile = join(home, 'chromium-profile');
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: CHROMIUM,
-    headless: true,
-    chromiumSandbox: false,
-    args: CHROMIUM_FLAGS,
-  });
-  t.after(() => context.close());
-  const page = context.pages()[0] ?? (await context.newPage());
-  const site = `http://127.0.0.1:${port}`;
+  const { context, page, site } =
+    await serveAndBrowse(session, { cli, shares: [['photos', folder, '--desc', 'Holiday pictures']] });
 
   // Count every preview answer, so that a preview the page never asked for cannot go unnoticed.
   const previewAnswers = [];
@@ -205,9 +133,7 @@ test('every preview on the thumbnail page loads in a browser', async (t) => {
     assert.ok(captions.includes(`${picture.name}\n${width} x ${height}`), `${picture.name}: ${captions}`);
   }
 
-  mkdirSync(artefactDir, { recursive: true });
-  const screenshot = join(artefactDir, 'browser-thumbnails.png');
-  await page.screenshot({ path: screenshot, fullPage: true });
+  const screenshot = await keepScreenshot(page, artefactDir, 'browser-thumbnails.png');
 
   // A preview's link opens the full picture in a window of its own.
   const [full] = await Promise.all([

@@ -8,7 +8,8 @@
 
 #include "server/ThumbnailIndexFormat.h"
 
-// Real pictures for the tool's tests, made and inspected with libvips.
+// Real pictures for the tool's tests, made and inspected with libvips; index files read back with the
+// server's format code.
 namespace sarvo::pictorn::test {
 
 using Rgba = std::array<uint8_t, 4>;
@@ -20,9 +21,11 @@ inline constexpr Rgba kClear = {0, 255, 0, 0};
 // Starts libvips once for the whole test process.
 void EnsureVips();
 
+// libvips failures throw vips::VError, which the test reports as its failure.
+
 // A width x height picture whose left half is left and right half right, saved in the format its
 // name ends with. bands is 3 (RGB) or 4 (RGBA). A non-zero orientation is stored as EXIF orientation.
-bool WritePicture(const std::string& path, int width, int height, Rgba left, Rgba right, int bands = 3,
+void WritePicture(const std::string& path, int width, int height, Rgba left, Rgba right, int bands = 3,
                   int orientation = 0);
 
 struct DecodedPicture {
@@ -31,16 +34,13 @@ struct DecodedPicture {
     int bands = 0;
     std::vector<uint8_t> pixels;  // width * height * bands bytes, top row first
 
-    // The RGB of the pixel at x, y.
-    std::array<int, 3> At(int x, int y) const;
+    // True when the RGB pixel at x, y differs from expected by at most tolerance in each of R, G and B:
+    // GIF quantising and JPEG compression move colours a little.
+    bool Near(int x, int y, Rgba expected, int tolerance = 40) const;
 };
 
-// Decodes an encoded picture (GIF, BMP, ...) held in memory.
-bool DecodePicture(std::span<const uint8_t> encoded, DecodedPicture& out);
-
-// True when two colours differ by at most tolerance in every channel: GIF quantising and JPEG
-// compression move colours a little.
-bool ColourNear(const std::array<int, 3>& actual, Rgba expected, int tolerance = 40);
+// Decodes an encoded picture (GIF, BMP, ...) held in memory to 8-bit RGB or RGBA.
+DecodedPicture DecodePicture(std::span<const uint8_t> encoded);
 
 struct IndexEntry {
     ThumbnailEntryHeader header;
