@@ -21,51 +21,12 @@
 #include "server/PathResolver.h"
 #include "server/SendResponse.h"
 #include "server/ServerIdentity.h"
+#include "server/StreamSender.h"
 #include "site/ZipWriter.h"
 #include "store/Folders.h"
 
 namespace sarvo {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Sends what the connection has queued, one bounded wait at a time, counting the progress. A client
-// that takes no byte for kSendIdleLimitMs is given up, as the ordinary answers give it up.
-class ZipSender {
-public:
-    ZipSender(ConnectionContext& connection, SendProgress& progress)
-        : m_connection(connection), m_progress(progress), m_lastProgress(Clock::now()) {}
-
-    // One send; 0 to go on, or the error that ends the stream.
-    int Step() {
-        if (m_connection.SendFill() == 0)
-            return 0;
-        const int sent = m_connection.SendSome(kZipSendStepMs);
-        if (sent > 0) {
-            m_progress.Add(static_cast<uint64_t>(sent));
-            m_lastProgress = Clock::now();
-            return 0;
-        }
-        if (sent < 0 && sent != -kWsaEWouldBlock)
-            return sent;
-        if (Clock::now() - m_lastProgress > std::chrono::milliseconds(kSendIdleLimitMs))
-            return -kWsaETimedOut;
-        return 0;
-    }
-
-    int Drain() {
-        while (m_connection.SendFill() > 0) {
-            if (int result = Step(); result < 0)
-                return result;
-        }
-        return 0;
-    }
-
-private:
-    ConnectionContext& m_connection;
-    SendProgress& m_progress;
-    Clock::time_point m_lastProgress;
-};
 
 ssize_t ReadArchive(int descriptor, char* buffer, size_t length, uint64_t offset) {
     for (;;) {
@@ -77,7 +38,7 @@ ssize_t ReadArchive(int descriptor, char* buffer, size_t length, uint64_t offset
 
 // Streams the archive as the writer makes it final, then the last chunk. 0, or the error that ended
 // the stream.
-int StreamArchive(ConnectionContext& connection, ZipSender& sender, const ZipJob& job, int archive,
+int StreamArchive(ConnectionContext& connection, StreamSender& sender, const ZipJob& job, int archive,
                   char* buffer) {
     uint64_t position = 0;
     for (;;) {
@@ -143,7 +104,7 @@ int SendFolderZip(ConnectionContext& connection, const ResolvedPath& path) {
     SendProgress progress;
     progress.Bind(connection.Handle());
     progress.Start(0);
-    ZipSender sender(connection, progress);
+    StreamSender sender(connection, progress, kZipSendStepMs);
     connection.ClearSend();
     connection.QueueSendText(
         ZipStreamHead(ZipFolderName(path.diskPath), InternetTimeFromSystemTime(GetSystemTime())));

@@ -22,6 +22,7 @@
 #include "server/PathResolver.h"
 #include "server/SendResponse.h"
 #include "server/ServerIdentity.h"
+#include "server/StreamSender.h"
 #include "site/FileGrowthWatch.h"
 #include "store/PublishedFiles.h"
 
@@ -46,46 +47,6 @@ public:
 
 private:
     int m_descriptor;
-};
-
-// Sends what the connection has queued, one bounded wait at a time, and counts the progress. A client
-// that takes no byte for kSendIdleLimitMs is given up, as the ordinary answers give it up, so that a
-// stalled reader does not hold a thread and an open file for ever.
-class StreamSender {
-public:
-    StreamSender(ConnectionContext& connection, SendProgress& progress)
-        : m_connection(connection), m_progress(progress), m_lastProgress(Clock::now()) {}
-
-    // One send; 0 to go on, or the error that ends the stream.
-    int Step() {
-        if (m_connection.SendFill() == 0)
-            return 0;
-        int sent = m_connection.SendSome(kRealTimeSendStepMs);
-        if (sent > 0) {
-            m_progress.Add(static_cast<uint64_t>(sent));
-            m_lastProgress = Clock::now();
-            return 0;
-        }
-        if (sent < 0 && sent != -kWsaEWouldBlock)
-            return sent;
-        if (Clock::now() - m_lastProgress > std::chrono::milliseconds(kSendIdleLimitMs))
-            return -kWsaETimedOut;
-        return 0;
-    }
-
-    // Sends until nothing is left; 0, or the error that ended it.
-    int Drain() {
-        while (m_connection.SendFill() > 0) {
-            if (int result = Step(); result < 0)
-                return result;
-        }
-        return 0;
-    }
-
-private:
-    ConnectionContext& m_connection;
-    SendProgress& m_progress;
-    Clock::time_point m_lastProgress;
 };
 
 std::string StreamHead(const std::string& contentType) {
@@ -164,7 +125,7 @@ int SendRealTimeFile(ConnectionContext& connection, const ResolvedPath& path) {
     SetNoDelay(connection.Handle());
     connection.ClearSend();
     connection.QueueSendText(StreamHead(contentType));
-    StreamSender sender(connection, progress);
+    StreamSender sender(connection, progress, kRealTimeSendStepMs);
     if (int result = sender.Drain(); result < 0)
         return result;
 
