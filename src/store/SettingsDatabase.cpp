@@ -1,6 +1,8 @@
 #include "store/SettingsDatabase.h"
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/SpecialFolders.h"
@@ -11,6 +13,9 @@ namespace {
 constexpr char kDatabaseFileName[] = "settings.db";
 constexpr int kBusyTimeoutMs = 10000;
 constexpr size_t kMaxPooledConnections = 16;
+// The set-up statements of a new connection, tried again while another connection holds a lock.
+constexpr int kSetUpAttempts = 200;
+constexpr auto kSetUpRetryPause = std::chrono::milliseconds(10);
 
 // Keys hold their full path so that a lookup is one indexed comparison; parent links serve
 // enumeration. Value ids give creation order; an update in place keeps the id and so the place.
@@ -56,7 +61,24 @@ constexpr const char* kStatementTexts[] = {
 };
 static_assert(sizeof kStatementTexts / sizeof kStatementTexts[0] == static_cast<size_t>(Statement::Count));
 
-std::string DatabasePath() { return GetConfigFolderPath() + "/" + kDatabaseFileName; }
+std::string DatabasePath() {
+    return GetConfigFolderPath() + "/" + kDatabaseFileName;
+}
+
+// Switching the journal mode and creating the schema may meet SQLITE_BUSY without the busy handler
+// being asked (while another connection recovers or checkpoints the write-ahead log). A connection
+// that gave up there would make a concurrent write fail, so the step is tried again for a while.
+bool SetUp(SettingsConnection& connection, const char* sql) {
+    for (int attempt = 0; attempt < kSetUpAttempts; ++attempt) {
+        int result = sqlite3_exec(connection.Database(), sql, nullptr, nullptr, nullptr);
+        if (result == SQLITE_OK)
+            return true;
+        if ((result & 0xFF) != SQLITE_BUSY && (result & 0xFF) != SQLITE_LOCKED)
+            return false;
+        std::this_thread::sleep_for(kSetUpRetryPause);
+    }
+    return false;
+}
 
 std::unique_ptr<SettingsConnection> OpenConnection(const std::string& path) {
     std::string folder = path.substr(0, path.rfind('/'));
@@ -72,8 +94,8 @@ std::unique_ptr<SettingsConnection> OpenConnection(const std::string& path) {
     sqlite3_busy_timeout(database, kBusyTimeoutMs);
     // NORMAL in WAL mode keeps every committed transaction through a process crash or kill; only
     // a power loss may lose the last commits, never the file's consistency.
-    if (!connection->Execute("PRAGMA journal_mode=WAL") || !connection->Execute("PRAGMA synchronous=NORMAL") ||
-        !connection->Execute(kSchema))
+    if (!SetUp(*connection, "PRAGMA journal_mode=WAL") || !SetUp(*connection, "PRAGMA synchronous=NORMAL") ||
+        !SetUp(*connection, kSchema))
         return nullptr;
     return connection;
 }
@@ -135,7 +157,8 @@ sqlite3_stmt* SettingsConnection::Prepare(Statement statement) {
     sqlite3_stmt*& slot = m_statements[static_cast<size_t>(statement)];
     if (!slot) {
         const char* text = kStatementTexts[static_cast<size_t>(statement)];
-        if (sqlite3_prepare_v3(m_database, text, -1, SQLITE_PREPARE_PERSISTENT, &slot, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v3(m_database, text, -1, SQLITE_PREPARE_PERSISTENT, &slot, nullptr) !=
+            SQLITE_OK) {
             sqlite3_finalize(slot);
             slot = nullptr;
             return nullptr;
@@ -176,6 +199,8 @@ bool WriteTransaction::Commit() {
     return false;
 }
 
-void CloseSettingsConnections() { Pool().CloseAll(); }
+void CloseSettingsConnections() {
+    Pool().CloseAll();
+}
 
 }  // namespace sarvo
