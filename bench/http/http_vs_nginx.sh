@@ -7,6 +7,7 @@
 #   - our RSS when idle
 # Usage: bench/http/http_vs_nginx.sh BUILD_DIR   (BUILD_DIR holds src/app/sarvo-cli)
 set -euo pipefail
+. "$(dirname "$(realpath "$0")")/../lib/loopback.sh"
 
 build_dir=${1:?usage: $0 BUILD_DIR}
 cli=$(realpath "$build_dir/src/app/sarvo-cli")
@@ -27,14 +28,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-
-rss_kib() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
-
-ratio() { python3 -c "import sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('%.2fx' % (a/b if b else 0))" "$1" "$2"; }
 
 requests_per_second() {
   wrk -t2 -c32 -d"${duration}s" -H 'Connection: close' "$1" | awk '/^Requests\/sec/ {print $2}'

@@ -3,6 +3,7 @@
 # starts dispatching until the answer is sent, and prints where they go.
 # Usage: bench/http/profile_request.sh BUILD_DIR [PATH]   (default PATH: a 4 KiB file)
 set -euo pipefail
+. "$(dirname "$(realpath "$0")")/../lib/loopback.sh"
 
 build_dir=${1:?usage: $0 BUILD_DIR [PATH]}
 cli=$(realpath "$build_dir/src/app/sarvo-cli")
@@ -17,7 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+port=$(free_port)
 mkdir -p "$work/files" "$work/home"
 head -c 4096 /dev/urandom >"$work/files/small.bin"
 export SARVO_HOME="$work/home"

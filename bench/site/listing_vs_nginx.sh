@@ -8,6 +8,7 @@
 #     (site_pages_bench, when the build has it)
 # Usage: bench/site/listing_vs_nginx.sh BUILD_DIR   (BUILD_DIR holds src/app/sarvo-cli)
 set -euo pipefail
+. "$(dirname "$(realpath "$0")")/../lib/loopback.sh"
 
 build_dir=${1:?usage: $0 BUILD_DIR}
 cli=$(realpath "$build_dir/src/app/sarvo-cli")
@@ -29,12 +30,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-
-ratio() { python3 -c "import sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('%.2fx' % (a/b if b else 0))" "$1" "$2"; }
 
 requests_per_second() {
   wrk -t2 -c4 -d"${2:-$duration}s" -H 'Connection: close' "$1" | awk '/^Requests\/sec/ {print $2}'

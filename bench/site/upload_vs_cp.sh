@@ -8,6 +8,7 @@
 # The uploaded file is compared with the source byte for byte.
 # Usage: bench/site/upload_vs_cp.sh BUILD_DIR   (BUILD_DIR holds src/app/sarvo-cli)
 set -euo pipefail
+. "$(dirname "$(realpath "$0")")/../lib/loopback.sh"
 
 build_dir=${1:?usage: $0 BUILD_DIR}
 cli=$(realpath "$build_dir/src/app/sarvo-cli")
@@ -26,12 +27,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-
-rss_kib() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 
 seconds_of() {
   local start end

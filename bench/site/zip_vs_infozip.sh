@@ -7,6 +7,7 @@
 #   - the time to the first byte of the response and to the first byte of the archive
 # Usage: bench/site/zip_vs_infozip.sh BUILD_DIR   (BUILD_DIR holds src/app/sarvo-cli)
 set -euo pipefail
+. "$(dirname "$(realpath "$0")")/../lib/loopback.sh"
 
 build_dir=${1:?usage: $0 BUILD_DIR}
 cli=$(realpath "$build_dir/src/app/sarvo-cli")
@@ -25,10 +26,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
 
 echo "Preparing a ${tree_mb} MB tree in $work"
 python3 "$here/make_tree.py" "$work/tree" "$tree_mb"

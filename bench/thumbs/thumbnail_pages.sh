@@ -10,6 +10,7 @@
 # Usage: bench/thumbs/thumbnail_pages.sh BUILD_DIR   (BUILD_DIR holds src/app/sarvo-cli and
 #        tools/pictorn/pictorn)
 set -euo pipefail
+. "$(dirname "$(realpath "$0")")/../lib/loopback.sh"
 
 build_dir=${1:?usage: $0 BUILD_DIR}
 cli=$(realpath "$build_dir/src/app/sarvo-cli")
@@ -33,10 +34,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
 
 requests_per_second() {
   wrk -t2 -c4 -d"${duration}s" -H 'Connection: close' "$1" | awk '/^Requests\/sec/ {print $2}'
