@@ -12,6 +12,7 @@
 #include "platform/Notification.h"
 #include "server/ClientActivity.h"
 #include "server/HttpServer.h"
+#include "services/ServiceHandlers.h"
 #include "site/SiteHandlers.h"
 #include "store/SiteSettings.h"
 
@@ -152,6 +153,7 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
         return Refuse(streams, "serve takes no arguments (see sarvo-cli serve --help)");
 
     RegisterSiteHandlers();
+    RegisterServiceHandlers();
     const sigset_t signals = BlockStopSignals();
     StartWatcher watcher;
     ClientEventPrinter printer(streams.out);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "common/Format.h"
+#include "common/Html.h"
 #include "common/TextHolder.h"
 #include "common/Url.h"
 #include "platform/FileSystem.h"
@@ -48,30 +49,6 @@ constexpr char kNoStatus[] = "&nbsp;";
 constexpr char kPageEnd[] = "</td></tr>\r\n</table>\r\n</BODY>\r\n</HTML>";
 constexpr char kComplete[] = "OK";
 constexpr char kIncomplete[] = "Failed";
-
-std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 bool WriteAll(int descriptor, const char* data, size_t length) {
     while (length > 0) {
@@ -164,7 +141,7 @@ std::string UploadResultText(const std::vector<UploadedFile>* files) {
         if (file.name.empty())
             continue;
         text += Format(first ? "%s (%s), %s" : "; %s (%s), %s",
-                       EscapeHtml(AnsiToUtf8(file.BaseName()).Str()).c_str(),
+                       HtmlEscape(AnsiToUtf8(file.BaseName()).Str()).c_str(),
                        FormatCount(file.written).c_str(), file.complete ? kComplete : kIncomplete);
         first = false;
     }

@@ -11,6 +11,7 @@
 
 #include "common/Text.h"
 #include "server/HttpServer.h"
+#include "services/ServiceHandlers.h"
 #include "site/SiteHandlers.h"
 #include "store/Folders.h"
 #include "store/SiteSettings.h"
@@ -138,6 +139,7 @@ uint16_t PickFreePort() {
 
 LoopbackServer::LoopbackServer() {
     RegisterSiteHandlers();
+    RegisterServiceHandlers();
     SetListenIp(htonl(INADDR_LOOPBACK));
     m_port = PickFreePort();
     SetListenPort(m_port);

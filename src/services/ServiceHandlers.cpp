@@ -1,0 +1,9 @@
+#include "services/ServiceHandlers.h"
+
+#include "server/RequestHandlers.h"
+
+namespace sarvo {
+
+void RegisterServiceHandlers() {}
+
+}  // namespace sarvo
