@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -111,14 +112,27 @@ std::string GuestbookFileName(uint32_t addressNetworkOrder, unsigned counter) {
 StoredMessage StoreGuestbookMessage(const std::string& folder, uint32_t addressNetworkOrder,
                                     std::string_view text) {
     StoredMessage stored;
+    const int folderDescriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderDescriptor < 0)
+        return stored;
     int descriptor = -1;
     // The first name has no counter; the next ones count from 2, so counting on from 1 gives them all.
     for (unsigned counter = 1; counter < UINT_MAX; ++counter) {
-        stored.path = folder + "/" + GuestbookFileName(addressNetworkOrder, counter);
-        descriptor = ::open(stored.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kMessageFileMode);
-        if (descriptor >= 0 || errno != EEXIST)
+        const std::string name = GuestbookFileName(addressNetworkOrder, counter);
+        // A create locks the folder even when the name is taken, a lookup does not: names already taken
+        // are passed over with a lookup, so posts from one busy address do not queue on the folder. The
+        // create below still decides, so a name taken in between only moves on to the next counter.
+        struct stat existing;
+        if (::fstatat(folderDescriptor, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+            continue;
+        descriptor = ::openat(folderDescriptor, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                              kMessageFileMode);
+        if (descriptor >= 0 || errno != EEXIST) {
+            stored.path = folder + "/" + name;
             break;
+        }
     }
+    ::close(folderDescriptor);
     if (descriptor < 0)
         return stored;
     stored.created = true;
