@@ -35,7 +35,9 @@ constexpr char kFormHeaderStart[] =
     "Message</h5></td>\r\n"
     "<td align=\"right\" style=\"color:#ffffff\">Powered by <a href=\"";
 constexpr char kFormHeaderLinkEnd[] = "\" target=\"_blank\" style=\"color:#ffff00\">";
-// The form has no action, so the browser posts to the page's own address, whatever its case.
+// The form has no action, so the browser posts to the page's own address, whatever its case. It is
+// given its cell's full height: without that the text area's 100% has nothing to fill, and chromium
+// shows it two lines high.
 constexpr char kFormRest[] =
     "</a></td>\r\n"
     "</tr></table>\r\n"
