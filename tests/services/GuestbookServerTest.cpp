@@ -115,6 +115,8 @@ TEST_F(GuestbookServerTest, EachBodyGetsItsReply) {
     const ReplyCase cases[] = {
         {"no Content-Length", header + "\r\nmsg=hi", GuestbookReply::NothingToSay, ""},
         {"Content-Length 0", header + "Content-Length: 0\r\n\r\n", GuestbookReply::NothingToSay, ""},
+        {"bytes past the Content-Length", header + "Content-Length: 6\r\n\r\nmsg=hi+and+more",
+         GuestbookReply::Saved, "hi"},
         {"no '='", Post("message"), GuestbookReply::NothingToSay, ""},
         {"nothing after '='", Post("msg="), GuestbookReply::NothingToSay, ""},
         {"blanks only", Post("msg=+%20%09%0D%0A"), GuestbookReply::NothingToSay, ""},
