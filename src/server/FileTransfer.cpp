@@ -11,7 +11,7 @@
 #include "server/FileResponse.h"
 #include "server/PathResolver.h"
 #include "server/SendResponse.h"
-#include "server/ThumbnailIndexFormat.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 namespace sarvo {
 namespace {
