@@ -9,6 +9,7 @@
 #include <new>
 
 #include "common/Format.h"
+#include "common/Text.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
@@ -81,9 +82,7 @@ bool IsAttrChar(unsigned char c) {
 // "; filename*=UTF-8''<name>.zip" (RFC 6266, RFC 8187) for a name that is not plain ASCII, which a
 // quoted filename cannot carry in a charset the client knows; "" for an ASCII name.
 std::string ExtendedFileName(std::string_view folderName) {
-    const bool ascii =
-        std::all_of(folderName.begin(), folderName.end(), [](char c) { return (c & 0x80) == 0; });
-    if (ascii)
+    if (IsPlainAscii(folderName))
         return std::string();
     std::string out = "; filename*=UTF-8''";
     for (unsigned char c : AnsiTextToUtf8(folderName) + ".zip") {

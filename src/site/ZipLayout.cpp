@@ -1,7 +1,6 @@
 #include "site/ZipLayout.h"
 
-#include <algorithm>
-
+#include "common/Text.h"
 #include "platform/CodePage.h"
 #include "server/ServerIdentity.h"
 
@@ -65,8 +64,7 @@ DosDateTime FileTimeToDosDateTime(FileTime time) {
 }
 
 std::string ZipEntryName(std::string_view name, uint16_t& flags) {
-    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; });
-    if (ascii)
+    if (IsPlainAscii(name))
         return std::string(name);
     std::string utf8 = AnsiTextToUtf8(name);
     // From UTF-8 the conversion changes nothing but invalid sequences.
