@@ -110,11 +110,18 @@ TEST_F(ServerTest, RangesAndValidators) {
         Request(Get("/share/a.txt", "If-None-Match: " + tag + "\r\nRange: bytes=0-9\r\n"));
     EXPECT_EQ(notModified.statusLine, "HTTP/1.1 304 Not Modified");
     EXPECT_EQ(notModified.Header("ETag"), tag);
+    EXPECT_EQ(notModified.Header("Last-Modified"), full.Header("Last-Modified"));
+    EXPECT_FALSE(notModified.HasHeader("Content-Length"));
     EXPECT_TRUE(notModified.body.empty());
 
     WireResponse since =
         Request(Get("/share/a.txt", "If-Modified-Since: " + full.Header("Last-Modified") + "\r\n"));
     EXPECT_EQ(since.statusLine, "HTTP/1.1 304 Not Modified");
+    // What a browser sends for a file rewritten within the same second: its old tag and the same date.
+    WireResponse stale = Request(Get("/share/a.txt", "If-None-Match: \"3e80-1-2\"\r\nIf-Modified-Since: " +
+                                                         full.Header("Last-Modified") + "\r\n"));
+    EXPECT_EQ(stale.statusLine, "HTTP/1.1 200 OK");
+    EXPECT_EQ(stale.body, m_content);
 
     WireResponse currentTag = Request(Get("/share/a.txt", "If-Range: " + tag + "\r\nRange: bytes=0-9\r\n"));
     EXPECT_EQ(currentTag.statusLine, "HTTP/1.1 206 Partial Content");
