@@ -112,6 +112,9 @@ TEST_F(ThumbnailServerTest, ThumbnailQueryGivesThePreviewBytes) {
         reinterpret_cast<const uint8_t*>(response.body.data()), response.body.size()));
     EXPECT_EQ(decoded.width, 120);
     EXPECT_EQ(decoded.height, 60);
+    // The colours as well: a palette unmasked with the wrong byte still decodes, in other colours.
+    EXPECT_TRUE(decoded.Near(2, 30, pt::kRed));
+    EXPECT_TRUE(decoded.Near(117, 30, pt::kBlue));
 
     const WireResponse head = Request("HEAD /share/pic.jpg?thumbnail HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_EQ(head.Header("Content-Length"), std::to_string(expected.size()));
