@@ -78,7 +78,8 @@ TEST_F(RegistryTest, KeyPathsAndValueNamesIgnoreCase) {
 TEST_F(RegistryTest, SubkeysEnumerateAlphabeticallyAndValuesInCreationOrder) {
     for (const char* name : {"delta", "Alpha", "charlie", "Bravo"})
         ASSERT_TRUE(CreateKey(Hive::CurrentUser, std::string(kKey) + "\\" + name));
-    EXPECT_EQ(ListSubkeys(Hive::CurrentUser, kKey), (std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}));
+    EXPECT_EQ(ListSubkeys(Hive::CurrentUser, kKey),
+              (std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}));
 
     for (const char* name : {"zulu", "alpha", "mike"})
         ASSERT_TRUE(WriteNumber(Hive::CurrentUser, kKey, name, 1));
@@ -117,7 +118,8 @@ TEST_F(RegistryTest, DeleteKeyTreeRemovesEverythingBelowAndNothingBeside) {
 
 TEST_F(RegistryTest, ABatchIsAllOrNothing) {
     ASSERT_TRUE(WriteNumber(Hive::CurrentUser, kKey, "kept", 1));
-    RegistryOperation set{RegistryOperation::Kind::SetValue, Hive::CurrentUser, kKey, {"new", ValueType::Dword, {2, 0, 0, 0}}};
+    RegistryOperation set{
+        RegistryOperation::Kind::SetValue, Hive::CurrentUser, kKey, {"new", ValueType::Dword, {2, 0, 0, 0}}};
     RegistryOperation invalid{RegistryOperation::Kind::CreateKey, Hive::CurrentUser, "a\\\\b", {}};
     RegistryOperation removeKept{RegistryOperation::Kind::DeleteKeyTree, Hive::CurrentUser, kKey, {}};
     EXPECT_FALSE(ApplyRegistryBatch({removeKept, set, invalid}));
@@ -137,7 +139,8 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < kWritesPerThread; ++i) {
-                WriteNumber(Hive::CurrentUser, kKey, "thread" + std::to_string(t) + "-" + std::to_string(i), i);
+                WriteNumber(Hive::CurrentUser, kKey, "thread" + std::to_string(t) + "-" + std::to_string(i),
+                            i);
                 uint32_t ignored = 0;
                 ReadNumber(Hive::CurrentUser, kKey, "thread0-0", ignored);
             }

@@ -42,7 +42,8 @@ TEST_F(SiteSettingsTest, ValuesReadAsTheirDefaultsInAnEmptyStore) {
 }
 
 TEST_F(SiteSettingsTest, TheListenPortIsClampedOnReading) {
-    const std::pair<uint32_t, uint16_t> cases[] = {{0, 80}, {1, 1}, {8080, 8080}, {65535, 65535}, {70000, 65535}};
+    const std::pair<uint32_t, uint16_t> cases[] = {
+        {0, 80}, {1, 1}, {8080, 8080}, {65535, 65535}, {70000, 65535}};
     for (auto [stored, expected] : cases) {
         SCOPED_TRACE(stored);
         ASSERT_TRUE(WriteNumber(Hive::CurrentUser, kSettingsKey, "listen_port", stored));
