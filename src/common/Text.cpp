@@ -1,13 +1,19 @@
 #include "common/Text.h"
 
+#include <algorithm>
+
 namespace sarvo {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 }  // namespace
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 size_t TrimBlanks(std::string& text) {
     size_t end = text.size();
@@ -67,6 +73,10 @@ void NormalizePath(std::string& path) {
     while (normalized.size() > 1 && normalized.back() == '/')
         normalized.pop_back();
     path = std::move(normalized);
+}
+
+bool IsPlainAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 }  // namespace sarvo

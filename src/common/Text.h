@@ -18,6 +18,9 @@ int CompareIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
 std::string ToLowerAscii(std::string_view text);
 
+// True when every byte is below 0x80: such a text reads the same in every code page.
+bool IsPlainAscii(std::string_view text);
+
 // Paths use '/' only: '\' becomes '/', runs of separators collapse to one and trailing separators go,
 // except that "/" itself is kept.
 void NormalizePath(std::string& path);

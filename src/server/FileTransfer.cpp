@@ -11,10 +11,12 @@
 #include "server/FileResponse.h"
 #include "server/PathResolver.h"
 #include "server/SendResponse.h"
-#include "server/ThumbnailIndexFormat.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 namespace sarvo {
 namespace {
+
+constexpr unsigned kStatusNotModified = 304;
 
 std::string_view LastComponent(std::string_view path) {
     size_t separator = path.find_last_of("/\\");
@@ -43,7 +45,24 @@ void AddValidatorHeaders(FileResponse& response, const ResolvedPath& path) {
         response.AddDateHeader("Last-Modified");
     if (!path.entityTag.empty())
         response.AddHeader("ETag", path.entityTag);
-    response.AddHeader("Accept-Ranges", "bytes");
+}
+
+// A client that sends an entity tag asks about exactly that version; a date cannot overrule it, since
+// a file rewritten within the same second, or with its old time restored, keeps its date but not its
+// tag.
+bool ClientCopyIsCurrent(const ResolvedPath& path, const FileConditions& conditions) {
+    if (!conditions.ifNoneMatch.empty())
+        return EqualsIgnoreCase(conditions.ifNoneMatch, path.entityTag);
+    return IsUnmodifiedSince(conditions.ifModifiedSince, path.findData.lastWriteTime);
+}
+
+// The validators the 200 would carry, so that a cache can update its copy, and no Content-Length: the
+// empty body of a 304 says nothing about the file's length.
+void ComposeNotModified(FileResponse& response, const ResolvedPath& path) {
+    response.BeginResponse(kStatusNotModified);
+    AddValidatorHeaders(response, path);
+    response.SetConnection("close");
+    response.FinishHeaders(HttpResponse::Length::Omit);
 }
 
 void FinishFileHeaders(FileResponse& response, const ResolvedPath& path) {
@@ -66,12 +85,8 @@ void ServeFile(FileResponse& response, const ResolvedPath& path, const FileCondi
         return;
     if (EqualsIgnoreCase(LastComponent(path.diskPath), kThumbnailIndexName))
         return;
-    if (!conditions.ifNoneMatch.empty() && EqualsIgnoreCase(conditions.ifNoneMatch, path.entityTag)) {
-        ComposeNotModified(response);
-        return;
-    }
-    if (IsUnmodifiedSince(conditions.ifModifiedSince, path.findData.lastWriteTime)) {
-        ComposeNotModified(response);
+    if (ClientCopyIsCurrent(path, conditions)) {
+        ComposeNotModified(response, path);
         return;
     }
     if (!response.OpenFile(path.diskPath))
@@ -84,6 +99,7 @@ void ServeFile(FileResponse& response, const ResolvedPath& path, const FileCondi
         response.SelectRange(range.first, range.last - range.first + 1)) {
         response.BeginResponse(206);
         AddValidatorHeaders(response, path);
+        response.AddHeader("Accept-Ranges", "bytes");
         char contentRange[96];
         std::snprintf(contentRange, sizeof contentRange,
                       "Content-Range: bytes %" PRIu64 "-%" PRIu64 "/%" PRIu64 "\r\n", range.first, range.last,
@@ -94,6 +110,7 @@ void ServeFile(FileResponse& response, const ResolvedPath& path, const FileCondi
     }
     response.BeginResponse(200);
     AddValidatorHeaders(response, path);
+    response.AddHeader("Accept-Ranges", "bytes");
     FinishFileHeaders(response, path);
 }
 

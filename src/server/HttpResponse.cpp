@@ -13,7 +13,6 @@
 namespace sarvo {
 namespace {
 
-constexpr unsigned kNotModified = 304;
 constexpr unsigned kUnauthorized = 401;
 
 struct StatusLine {
@@ -31,6 +30,7 @@ constexpr StatusLine kStatusLines[] = {
     {401, "HTTP/1.1 401 Unauthorized\r\n"},
     {403, "HTTP/1.1 403 Forbidden\r\n"},
     {404, "HTTP/1.1 404 Not Found\r\n"},
+    {405, "HTTP/1.1 405 Method Not Allowed\r\n"},
 };
 
 constexpr std::string_view kPageHead =
@@ -188,12 +188,15 @@ void HttpResponse::AppendText(std::string_view text) {
     AppendBody(text.data(), text.size());
 }
 
-void HttpResponse::FinishHeaders() {
+void HttpResponse::FinishHeaders(Length length) {
     if (m_headersFinished)
         return;
-    char line[48];
-    int length = std::snprintf(line, sizeof line, "Content-Length: %" PRIu64 "\r\n\r\n", BodyLength());
-    AppendHeader(std::string_view(line, static_cast<size_t>(length)));
+    if (length == Length::Announce) {
+        char line[48];
+        int written = std::snprintf(line, sizeof line, "Content-Length: %" PRIu64 "\r\n", BodyLength());
+        AppendHeader(std::string_view(line, static_cast<size_t>(written)));
+    }
+    AppendHeader("\r\n");
     m_headerRead = 0;
     m_bodyRead = 0;
     m_headersFinished = HasHeaders();
@@ -247,12 +250,6 @@ std::string_view HttpResponse::HeaderText() const {
 
 std::string_view HttpResponse::BodyText() const {
     return m_body.View();
-}
-
-void ComposeNotModified(HttpResponse& response) {
-    response.BeginResponse(kNotModified);
-    response.SetConnection("close");
-    response.FinishHeaders();
 }
 
 void ComposeUnauthorized(HttpResponse& response) {

@@ -59,8 +59,10 @@ public:
     void AppendBody(const char* data, size_t length);
     void AppendText(std::string_view text);
 
-    // Ends the header with Content-Length (from BodyLength) and the blank line. Runs once.
-    void FinishHeaders();
+    // Ends the header with Content-Length (from BodyLength) and the blank line. Runs once. A 304
+    // leaves the length out: its body is empty, but a length would claim to describe the file.
+    enum class Length { Announce, Omit };
+    void FinishHeaders(Length length = Length::Announce);
     bool HeadersFinished() const { return m_headersFinished; }
 
     virtual bool HasHeaders() const;
@@ -106,8 +108,6 @@ private:
     bool m_headersFinished = false;
 };
 
-// 304 with Connection: close and Content-Length: 0.
-void ComposeNotModified(HttpResponse& response);
 // 401 with the password challenge and Content-Length: 0.
 void ComposeUnauthorized(HttpResponse& response);
 

@@ -7,10 +7,10 @@
 #include "common/Text.h"
 #include "common/TextHolder.h"
 #include "common/Url.h"
-#include "server/ThumbnailIndexPath.h"
 #include "store/Folders.h"
 #include "store/PublishedFiles.h"
 #include "store/SiteSettings.h"
+#include "thumbindex/ThumbnailIndexPath.h"
 
 namespace sarvo {
 namespace {
@@ -106,8 +106,7 @@ ResolvedPath ResolveInFolder(ResolvedPath path, const std::string& location) {
     if (isIndex) {
         size_t slash = path.diskPath.rfind('/');
         std::string folder = slash == 0 ? std::string("/") : path.diskPath.substr(0, slash);
-        if (slash == std::string::npos ||
-            !ThumbnailIndexPath(folder, ThumbnailCache::LookupOnly, path.diskPath))
+        if (slash == std::string::npos || !FindThumbnailIndex(folder, path.diskPath))
             return NotFound();
     }
     if (!ReadTarget(path))

@@ -34,4 +34,14 @@ int StreamSender::Drain() {
     return 0;
 }
 
+int SendStreamHead(ConnectionContext& connection, std::string_view head) {
+    SendProgress progress;
+    progress.Bind(connection.Handle());
+    progress.Start(head.size());
+    connection.ClearSend();
+    connection.QueueSendText(head);
+    StreamSender sender(connection, progress, kSendStepMs);
+    return sender.Drain();
+}
+
 }  // namespace sarvo

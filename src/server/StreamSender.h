@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <string_view>
 
 // Sending for the streams of unknown length (a Zip download, a real-time file), which queue chunks
 // on the connection themselves rather than compose one response.
@@ -29,5 +30,10 @@ private:
     int m_stepMs;
     Clock::time_point m_lastProgress;
 };
+
+// The answer to HEAD of a stream: the stream's header alone, sent with progress, and no work started
+// for the body (RFC 9110 lets a HEAD answer leave out what only the body would tell). 0, or the error
+// that ended the send.
+int SendStreamHead(ConnectionContext& connection, std::string_view head);
 
 }  // namespace sarvo

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "common/Text.h"
-#include "server/ThumbnailIndexPath.h"
 #include "site/FileFacts.h"
+#include "thumbindex/ThumbnailIndexPath.h"
 
 namespace sarvo {
 namespace {

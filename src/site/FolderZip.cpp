@@ -9,6 +9,8 @@
 #include <new>
 
 #include "common/Format.h"
+#include "common/Text.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 #include "platform/InternetTime.h"
@@ -70,6 +72,28 @@ int StreamArchive(ConnectionContext& connection, StreamSender& sender, const Zip
     return sender.Drain();
 }
 
+// The bytes RFC 8187 lets stand for themselves in an extended value; every other is percent-encoded.
+bool IsAttrChar(unsigned char c) {
+    constexpr std::string_view kMarks = "!#$&+-.^_`|~";
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           kMarks.find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+// "; filename*=UTF-8''<name>.zip" (RFC 6266, RFC 8187) for a name that is not plain ASCII, which a
+// quoted filename cannot carry in a charset the client knows; "" for an ASCII name.
+std::string ExtendedFileName(std::string_view folderName) {
+    if (IsPlainAscii(folderName))
+        return std::string();
+    std::string out = "; filename*=UTF-8''";
+    for (unsigned char c : AnsiTextToUtf8(folderName) + ".zip") {
+        if (IsAttrChar(c))
+            out += static_cast<char>(c);
+        else
+            out += Format("%%%02X", c);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string_view ZipFolderName(std::string_view diskPath) {
@@ -80,14 +104,20 @@ std::string_view ZipFolderName(std::string_view diskPath) {
 std::string ZipStreamHead(std::string_view folderName, std::string_view date) {
     return Format(
         "HTTP/1.1 200 OK\r\nContent-Type: application/x-zip-compressed\r\nServer: %s\r\nTransfer-Encoding: "
-        "chunked\r\nDate: %.*s\r\nContent-Disposition: attachment; filename=\"%.*s.zip\"\r\n\r\n",
+        "chunked\r\nDate: %.*s\r\nContent-Disposition: attachment; filename=\"%.*s.zip\"%s\r\n\r\n",
         ServerIdentification().c_str(), static_cast<int>(date.size()), date.data(),
-        static_cast<int>(folderName.size()), folderName.data());
+        static_cast<int>(folderName.size()), folderName.data(), ExtendedFileName(folderName).c_str());
 }
 
 int SendFolderZip(ConnectionContext& connection, const ResolvedPath& path) {
     if (!IsExistingDirectory(path.diskPath))
         return SendErrorPage(connection, kStatusNotFound);
+    const std::string head =
+        ZipStreamHead(ZipFolderName(path.diskPath), InternetTimeFromSystemTime(GetSystemTime()));
+    // A link checker asking for the header must not make the server compress the whole folder.
+    if (connection.request.Method() == kMethodHead)
+        return SendStreamHead(connection, head);
+
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kZipSendBlock]);
     // The archive has no name from the start: two descriptors are not needed when every read and
     // write gives its own offset, and nothing can be left behind in the temporary folder, however
@@ -106,8 +136,7 @@ int SendFolderZip(ConnectionContext& connection, const ResolvedPath& path) {
     progress.Start(0);
     StreamSender sender(connection, progress, kZipSendStepMs);
     connection.ClearSend();
-    connection.QueueSendText(
-        ZipStreamHead(ZipFolderName(path.diskPath), InternetTimeFromSystemTime(GetSystemTime())));
+    connection.QueueSendText(head);
     if (int result = sender.Drain(); result < 0)
         return result;
 

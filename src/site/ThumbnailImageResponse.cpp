@@ -6,8 +6,8 @@
 
 #include "server/PathResolver.h"
 #include "server/SendResponse.h"
-#include "server/ThumbnailIndexPath.h"
 #include "site/ThumbnailIndex.h"
+#include "thumbindex/ThumbnailIndexPath.h"
 
 namespace sarvo {
 
@@ -30,7 +30,7 @@ void ThumbnailImageResponse::BuildThumbnailImage(const ResolvedPath& path) {
         const std::string_view picture = diskPath.substr(separator + 1);
         std::string indexPath;
         ThumbnailIndex index;
-        if (ThumbnailIndexPath(folder, ThumbnailCache::LookupOnly, indexPath) && index.Open(indexPath))
+        if (FindThumbnailIndex(folder, indexPath) && index.Open(indexPath))
             m_image = index.FindImage(picture, m_imageLength);
     }
     if (!m_image)

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/ThumbnailIndexFormat.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 // Reads a folder's thumbnail index ("pixindex.$$$"), which the pictorn tool writes and this server
 // never changes. The index has no table of contents: entries are found by reading it from the start,

@@ -1,5 +1,7 @@
 #include "site/ZipLayout.h"
 
+#include "common/Text.h"
+#include "platform/CodePage.h"
 #include "server/ServerIdentity.h"
 
 namespace sarvo {
@@ -59,6 +61,17 @@ DosDateTime FileTimeToDosDateTime(FileTime time) {
     dos.time = static_cast<uint16_t>(utc.hour << 11 | utc.minute << 5 | utc.second / 2);
     dos.date = static_cast<uint16_t>((utc.year - kDosFirstYear) << 9 | utc.month << 5 | utc.day);
     return dos;
+}
+
+std::string ZipEntryName(std::string_view name, uint16_t& flags) {
+    if (IsPlainAscii(name))
+        return std::string(name);
+    std::string utf8 = AnsiTextToUtf8(name);
+    // From UTF-8 the conversion changes nothing but invalid sequences.
+    if (utf8.empty() || (ProcessCodePageIsUtf8() && utf8 != name))
+        return std::string(name);
+    flags |= kZipFlagUtf8Name;
+    return utf8;
 }
 
 size_t LocalHeaderLength(size_t nameLength, bool zip64Sizes) {
@@ -166,7 +179,8 @@ std::string BuildCentralHeader(const ZipEntryHeader& entry, std::string_view nam
     std::string out;
     out.reserve(kCentralHeaderSize + name.size() + extra.size());
     Put32(out, kCentralHeaderSignature);
-    Put16(out, zip64 ? kZip64Version : kZipVersion);  // made by
+    const uint16_t host = (entry.flags & kZipFlagUtf8Name) ? kZipHostNtfs << 8 : 0;
+    Put16(out, static_cast<uint16_t>(host | (zip64 ? kZip64Version : kZipVersion)));  // made by
     Put16(out, zip64 ? kZip64Version : entry.versionNeeded);
     Put16(out, entry.flags);
     Put16(out, entry.method);

@@ -41,6 +41,15 @@ inline constexpr uint32_t kZip32Mark = 0xFFFFFFFF;
 inline constexpr uint16_t kZipCountMark = 0xFFFF;
 inline constexpr size_t kZipNameMax = 0xFFFF;
 
+// General-purpose flag bit 11: the entry's name is UTF-8. Without it readers take the name as code
+// page 437 (or guess).
+inline constexpr uint16_t kZipFlagUtf8Name = 0x0800;
+// The host system a central header names for an entry with a UTF-8 name: NTFS, as an archiver on
+// Windows writes today. Info-ZIP unzip translates the names of host 0 (FAT) entries from the OEM code
+// page whatever bit 11 says, so a UTF-8 name under host 0 comes out garbled; entries with ASCII names
+// keep host 0.
+inline constexpr uint16_t kZipHostNtfs = 11;
+
 inline constexpr char kZipCommentStart[] = "Zip Folder by Sarvo (";
 inline constexpr char kZipCommentEnd[] = ")";
 
@@ -69,6 +78,12 @@ struct ZipEntryHeader {
     bool zip64Sizes = false;
 };
 
+// The name an entry is stored under, from a name in the process code page. A plain ASCII name is
+// taken as it is and leaves flags alone; any other name is stored in UTF-8 with kZipFlagUtf8Name set
+// in flags. A name that is not valid UTF-8 in a UTF-8 code page (a Linux name may be any bytes) keeps
+// its bytes and gets no flag, since readers refuse a flagged name they cannot decode.
+std::string ZipEntryName(std::string_view name, uint16_t& flags);
+
 // The local header, the name and, for Zip64 sizes, the extra field with both sizes. The version
 // needed is kZip64Version then, whatever the record says.
 std::string BuildLocalHeader(const ZipEntryHeader& entry, std::string_view name);
@@ -88,7 +103,8 @@ bool ParseLocalHeader(std::string_view bytes, LocalHeaderFields& out);
 bool ReadZip64Sizes(std::string_view extra, ZipEntryHeader& entry);
 
 // The central header and the name, the fields copied from the local header, and the offset of that
-// local header. A Zip64 extra field holds whichever of the two sizes and the offset are marked.
+// local header. A Zip64 extra field holds whichever of the two sizes and the offset are marked. An
+// entry flagged kZipFlagUtf8Name is made by kZipHostNtfs.
 std::string BuildCentralHeader(const ZipEntryHeader& entry, std::string_view name,
                                uint64_t localHeaderOffset);
 

@@ -210,7 +210,9 @@ bool ArchiveWriter::Deflate(int source, uint64_t size, uint64_t dataOffset, ZipE
     return true;
 }
 
-bool ArchiveWriter::AddFile(const std::string& source, std::string_view name) {
+bool ArchiveWriter::AddFile(const std::string& source, std::string_view diskName) {
+    ZipEntryHeader entry;
+    const std::string name = ZipEntryName(diskName, entry.flags);
     if (!m_streamReady || name.empty() || name.size() > kZipNameMax)
         return false;
     // Non-blocking, so that a fifo that took a file's place cannot stall the writer in open().
@@ -226,7 +228,6 @@ bool ArchiveWriter::AddFile(const std::string& source, std::string_view name) {
     ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     const uint64_t size = static_cast<uint64_t>(info.st_size);
-    ZipEntryHeader entry;
     entry.modified = FileTimeToDosDateTime(FileTimeFromTimespec(info.st_mtim));
     // Decided before any data is written, since the extra field comes first: a size that could
     // reach the mark once compressed, even by deflate's worst case growth, gets Zip64 sizes.

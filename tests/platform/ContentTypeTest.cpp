@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "ChildProcess.h"
 #include "support/TempFolder.h"
 
 namespace sarvo {
@@ -89,14 +86,9 @@ TEST_F(ContentTypeTableTest, LooksUpFileNamesInATableReadFromAFile) {
         EXPECT_EQ(table.Lookup(name), type);
     }
     EXPECT_EQ(table.Size(), 10u);
-}
-
-TEST_F(ContentTypeTableTest, FindTakesKeysWithTheirDot) {
-    ContentTypeTable table = LoadSample();
+    // Find takes the key with its dot.
     EXPECT_EQ(table.Find(".JPEG"), "image/jpeg");
     EXPECT_EQ(table.Find("jpeg"), "");
-    EXPECT_EQ(table.Find(".nothing"), "");
-    EXPECT_EQ(table.Find(""), "");
 }
 
 TEST_F(ContentTypeTableTest, AMissingFileGivesNoTable) {
@@ -104,39 +96,12 @@ TEST_F(ContentTypeTableTest, AMissingFileGivesNoTable) {
     EXPECT_FALSE(ContentTypeTable::FromFile(m_folder.Path()).has_value());
 }
 
+// The built-in table is a list of pairs; a sample shows it is reached and keyed like a loaded one.
 TEST(ContentTypeTest, TheBuiltInTableKnowsTheCommonTypes) {
     ContentTypeTable table = ContentTypeTable::BuiltIn();
     const std::pair<const char*, const char*> cases[] = {
-        {"a.html", "text/html"},
-        {"a.htm", "text/html"},
-        {"a.txt", "text/plain"},
-        {"a.css", "text/css"},
-        {"a.js", "text/javascript"},
-        {"a.json", "application/json"},
-        {"a.xml", "application/xml"},
-        {"a.jpg", "image/jpeg"},
-        {"a.JPEG", "image/jpeg"},
-        {"a.png", "image/png"},
-        {"a.gif", "image/gif"},
-        {"a.bmp", "image/bmp"},
-        {"a.ico", "image/vnd.microsoft.icon"},
-        {"a.svg", "image/svg+xml"},
-        {"a.webp", "image/webp"},
-        {"a.pdf", "application/pdf"},
-        {"a.zip", "application/zip"},
-        {"a.gz", "application/gzip"},
-        {"a.tar", "application/x-tar"},
-        {"a.mp3", "audio/mpeg"},
-        {"a.wav", "audio/x-wav"},
-        {"a.ogg", "audio/ogg"},
-        {"a.mp4", "video/mp4"},
-        {"a.webm", "video/webm"},
-        {"a.avi", "video/x-msvideo"},
-        {"a.mov", "video/quicktime"},
-        {"a.doc", "application/msword"},
-        {"a.xls", "application/vnd.ms-excel"},
-        {"a.ppt", "application/vnd.ms-powerpoint"},
-        {"a.tar.gz", kUnknownContentType},
+        {"a.htm", "text/html"},         {"a.JPEG", "image/jpeg"},
+        {"a.mp4", "video/mp4"},         {"a.tar.gz", kUnknownContentType},
         {"a.exe", kUnknownContentType},
     };
     for (auto [name, type] : cases) {
@@ -158,30 +123,6 @@ TEST(ContentTypeTest, SystemLookupUsesMimeTypesOrTheBuiltInTable) {
     EXPECT_EQ(LookupContentType("page.html"), "text/html");
     EXPECT_EQ(LookupContentType("photo.2005.jpg"), kUnknownContentType);
     EXPECT_EQ(LookupContentType("Makefile"), kUnknownContentType);
-}
-
-TEST(ContentTypeTest, FirstUseFromManyThreadsLoadsOneTable) {
-    std::string report = test::RunInChild([] {
-        std::vector<std::string> results(8);
-        std::vector<const ContentTypeTable*> tables(results.size());
-        std::vector<std::thread> threads;
-        for (size_t i = 0; i < results.size(); ++i) {
-            threads.emplace_back([&, i] {
-                results[i] = LookupContentType("index.html");
-                tables[i] = &SystemContentTypes();
-            });
-        }
-        for (std::thread& thread : threads)
-            thread.join();
-        std::string summary;
-        for (size_t i = 0; i < results.size(); ++i)
-            summary += results[i] + (tables[i] == tables[0] ? " same\n" : " other\n");
-        return summary;
-    });
-    std::string expected;
-    for (int i = 0; i < 8; ++i)
-        expected += "text/html same\n";
-    EXPECT_EQ(report, expected);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <ctime>
 
 #include "ChildProcess.h"
 
@@ -23,31 +22,19 @@ SystemTime MakeTime(int year, int month, int day, int hour = 0, int minute = 0, 
     return time;
 }
 
-TEST(FileTimeTest, UnixEpochAndKnownInstantsHaveTheirTickValues) {
+TEST(FileTimeTest, UnixSecondsAndTimespecsConvertBothWays) {
     EXPECT_EQ(FileTimeFromUnixSeconds(0).ticks, 116444736000000000u);
-    EXPECT_EQ(FileTimeFromUnixSeconds(0).ticks, kUnixEpochTicks);
     // 2000-01-01 00:00:00 UTC is 946684800 Unix seconds.
     EXPECT_EQ(FileTimeFromUnixSeconds(946684800).ticks, 125911584000000000u);
-    EXPECT_EQ(FileTimeFromUnixSeconds(-1).ticks, kUnixEpochTicks - kTicksPerSecond);
     // Before 1601 there is no file time.
     EXPECT_EQ(FileTimeFromUnixSeconds(-11644473601).ticks, 0u);
-    EXPECT_EQ(FileTimeFromUnixSeconds(-11644473600).ticks, 0u);
     EXPECT_EQ(FileTimeFromUnixSeconds(-11644473599).ticks, kTicksPerSecond);
-}
-
-TEST(FileTimeTest, TimespecKeepsTicksAndDropsSubTickNanoseconds) {
-    timespec time{};
-    time.tv_sec = 1;
-    time.tv_nsec = 123456789;
+    timespec time{1, 123456789};
     EXPECT_EQ(FileTimeFromTimespec(time).ticks, kUnixEpochTicks + kTicksPerSecond + 1234567);
-}
-
-TEST(FileTimeTest, UnixSecondsRoundDown) {
-    EXPECT_EQ(FileTimeToUnixSeconds(FileTime{kUnixEpochTicks}), 0);
+    // Seconds round down, also before the epoch.
     EXPECT_EQ(FileTimeToUnixSeconds(FileTime{kUnixEpochTicks + kTicksPerSecond - 1}), 0);
     EXPECT_EQ(FileTimeToUnixSeconds(FileTime{kUnixEpochTicks - 1}), -1);
-    EXPECT_EQ(FileTimeToUnixSeconds(FileTime{0}), -11644473600);
-    for (int64_t seconds : {int64_t{-86400}, int64_t{0}, int64_t{1700000000}, int64_t{4102444800}})
+    for (int64_t seconds : {int64_t{-86400}, int64_t{1700000000}, int64_t{4102444800}})
         EXPECT_EQ(FileTimeToUnixSeconds(FileTimeFromUnixSeconds(seconds)), seconds);
 }
 
@@ -104,20 +91,6 @@ TEST(FileTimeTest, EveryDayOfFourCenturiesRoundTrips) {
         }
     }
     EXPECT_EQ(days, 146097);
-}
-
-TEST(FileTimeTest, LeapYearsFollowTheGregorianRule) {
-    const std::pair<int, bool> years[] = {{1600, true},  {1700, false}, {1900, false}, {2000, true},
-                                          {2023, false}, {2024, true},  {2100, false}, {2400, true}};
-    for (auto [year, leap] : years) {
-        SCOPED_TRACE(year);
-        EXPECT_EQ(IsLeapYear(year), leap);
-        EXPECT_EQ(DaysInMonth(year, 2), leap ? 29u : 28u);
-    }
-    EXPECT_EQ(DaysInMonth(2023, 4), 30u);
-    EXPECT_EQ(DaysInMonth(2023, 12), 31u);
-    EXPECT_EQ(DaysInMonth(2023, 0), 0u);
-    EXPECT_EQ(DaysInMonth(2023, 13), 0u);
 }
 
 TEST(FileTimeTest, SystemTimeFieldsOutOfRangeAreRefused) {
@@ -178,20 +151,6 @@ TEST(FileTimeTest, LocalFileTimeAddsTheOffsetInForceAtThatInstant) {
         return result;
     });
     EXPECT_EQ(report, "3600 7200 out of range");
-}
-
-TEST(FileTimeTest, CurrentTimesAgreeWithTheSystemClock) {
-    time_t before = std::time(nullptr);
-    FileTime now = GetSystemTimeAsFileTime();
-    SystemTime broken = GetSystemTime();
-    time_t after = std::time(nullptr);
-    EXPECT_GE(FileTimeToUnixSeconds(now), before);
-    EXPECT_LE(FileTimeToUnixSeconds(now), after);
-    FileTime fromBroken;
-    ASSERT_TRUE(SystemTimeToFileTime(broken, fromBroken));
-    EXPECT_GE(FileTimeToUnixSeconds(fromBroken), before);
-    EXPECT_LE(FileTimeToUnixSeconds(fromBroken), after);
-    EXPECT_EQ(broken.dayOfWeek, DayOfWeek(broken.year, broken.month, broken.day));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "platform/LocalAddresses.h"
 
 #include <arpa/inet.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -59,7 +58,6 @@ TEST(LocalAddressesTest, RealAddressesComeFirstAndEachAddressOnce) {
          {},
          "10.0.0.2 127.0.0.1"},
         {"the any-address is never ours", {"0.0.0.0", "10.0.0.2"}, {"0.0.0.0"}, "10.0.0.2"},
-        {"only loopback", {"127.0.0.1"}, {"127.0.1.1"}, "127.0.0.1 127.0.1.1"},
         {"the system's order is kept",
          {"10.0.0.9", "10.0.0.1", "192.168.0.1"},
          {},
@@ -88,21 +86,12 @@ TEST(LocalAddressesTest, LoopbackIsTheWhole127Network) {
     EXPECT_FALSE(IsLoopbackAddress(0));
 }
 
-TEST(LocalAddressesTest, ThisComputersAddressesFollowTheOrderingRule) {
+// The ordering rule is the merge's, checked above; here only that the system's lists reach it.
+TEST(LocalAddressesTest, ThisComputersLoopbackAddressesComeLast) {
     std::vector<uint32_t> addresses = LocalIpv4Addresses();
     ASSERT_FALSE(addresses.empty());
     auto firstLoopback = std::find_if(addresses.begin(), addresses.end(), IsLoopbackAddress);
     EXPECT_TRUE(std::all_of(firstLoopback, addresses.end(), IsLoopbackAddress)) << Text(addresses);
-    std::vector<uint32_t> sorted = addresses;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << Text(addresses);
-    EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0u), 0);
-}
-
-TEST(LocalAddressesTest, HostNameIsTheSystemsName) {
-    char buffer[256] = {};
-    ASSERT_EQ(::gethostname(buffer, sizeof buffer - 1), 0);
-    EXPECT_EQ(GetHostName(), buffer);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "support/NotificationRecorder.h"
 
@@ -34,27 +33,19 @@ TEST(NotificationTest, APostReachesTheTargetOfItsChannelOnly) {
     EXPECT_EQ(clients.Posts()[0].argument, 12u);
 }
 
-TEST(NotificationTest, APostWithoutATargetIsDropped) {
+// A post to a channel without a target is dropped, also once a replacing target has gone: the
+// channel is then empty, not back to the target before.
+TEST(NotificationTest, APostWithoutATargetIsDroppedAndARemovedTargetIsNotRestored) {
     PostNotification(NotificationChannel::ChatWindow, kServerStarted, 1);
-    test::NotificationRecorder chat(NotificationChannel::ChatWindow);
-    EXPECT_TRUE(chat.Posts().empty());
-    PostNotification(NotificationChannel::ChatWindow, kServerStopped, 2);
-    EXPECT_EQ(chat.CountOf(kServerStopped), 1u);
-    EXPECT_EQ(chat.CountOf(kServerStarted), 0u);
-}
-
-TEST(NotificationTest, ARemovedOrReplacedTargetGetsNoMorePosts) {
-    test::NotificationRecorder first(NotificationChannel::MainWindow);
-    PostNotification(NotificationChannel::MainWindow, kServerStarted, 0);
+    test::NotificationRecorder first(NotificationChannel::ChatWindow);
+    EXPECT_TRUE(first.Posts().empty());
     {
-        test::NotificationRecorder second(NotificationChannel::MainWindow);
-        PostNotification(NotificationChannel::MainWindow, kServerStopped, 0);
+        test::NotificationRecorder second(NotificationChannel::ChatWindow);
+        PostNotification(NotificationChannel::ChatWindow, kServerStopped, 0);
         EXPECT_EQ(second.CountOf(kServerStopped), 1u);
     }
-    // The second recorder removed itself; the channel now has no target, not the first one again.
-    PostNotification(NotificationChannel::MainWindow, kServerStopped, 0);
-    EXPECT_EQ(first.Posts().size(), 1u);
-    EXPECT_EQ(first.CountOf(kServerStarted), 1u);
+    PostNotification(NotificationChannel::ChatWindow, kServerStopped, 0);
+    EXPECT_TRUE(first.Posts().empty());
 }
 
 // Holds its post until released, so that a removal can be made while a post is under way.
@@ -108,26 +99,6 @@ TEST(NotificationTest, RemovalWaitsForAPostUnderWay) {
     remover.join();
     EXPECT_TRUE(removed.load());
     EXPECT_TRUE(finishedWhenRemoved);
-}
-
-TEST(NotificationTest, PostsFromManyThreadsAllArrive) {
-    test::NotificationRecorder clients(NotificationChannel::ClientsList);
-    constexpr int kThreads = 4;
-    constexpr int kPostsEach = 500;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t] {
-            for (int i = 0; i < kPostsEach; ++i)
-                PostNotification(NotificationChannel::ClientsList,
-                                 kClientConnected + static_cast<uint32_t>(t), 0);
-        });
-    }
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(clients.Posts().size(), static_cast<size_t>(kThreads * kPostsEach));
-    for (int t = 0; t < kThreads; ++t)
-        EXPECT_EQ(clients.CountOf(kClientConnected + static_cast<uint32_t>(t)),
-                  static_cast<size_t>(kPostsEach));
 }
 
 }  // namespace

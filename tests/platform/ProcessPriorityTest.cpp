@@ -76,17 +76,6 @@ TEST(ProcessPriorityTest, IdleAppliesNiceAndPolicyToEveryThread) {
     EXPECT_EQ(report, "true 19 idle Idle | 19 idle");
 }
 
-TEST(ProcessPriorityTest, ThreadsStartedAfterwardsInheritIdle) {
-    std::string report = test::RunInChild([] {
-        SetProcessPriority(ProcessPriority::Idle);
-        std::string fromThread;
-        std::thread worker([&] { fromThread = std::to_string(CurrentNiceValue()); });
-        worker.join();
-        return fromThread;
-    });
-    EXPECT_EQ(report, "19");
-}
-
 TEST(ProcessPriorityTest, NormalRestoresNiceZeroWhenPrivileged) {
     std::string report = test::RunInChild([] {
         SetProcessPriority(ProcessPriority::Idle);

@@ -102,18 +102,6 @@ TEST_F(TcpSocketPair, ReceiveTakesAtMostOneBlockAndConsumeKeepsTheRest) {
     EXPECT_EQ(m_server.ClearReceived(), 0u);
 }
 
-TEST(TcpSocket, WithoutASocketIsNotSockUntilClosed) {
-    TcpSocket socket;
-    EXPECT_EQ(socket.SendSome(0), 0) << "an empty send buffer needs no socket";
-    socket.QueueSendText("x");
-    EXPECT_EQ(socket.SendSome(0), -kWsaENotSock);
-    EXPECT_EQ(socket.ReceiveSome(0), -kWsaENotSock);
-    EXPECT_EQ(socket.LastErrorText(), "Socket Error = 10038");
-    socket.Close();
-    EXPECT_EQ(socket.SendFill(), 0u);
-    EXPECT_TRUE(socket.LastErrorText().empty());
-}
-
 // A stream queued and sent in uneven pieces, with sends that the kernel takes only in part, must
 // arrive in order and whole: the unsent front is kept by offset and moved only when the tail is full.
 TEST_F(TcpSocketPair, PartialSendsKeepTheStreamInOrder) {

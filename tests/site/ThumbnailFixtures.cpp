@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "server/ThumbnailIndexFormat.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 namespace sarvo::test {
 namespace {

@@ -90,15 +90,5 @@ TEST(ThumbnailImage, AnswersFromTheFoldersIndex) {
     }
 }
 
-TEST(ThumbnailImage, ContentTypeLooksOnlyAtTheFirstByte) {
-    const uint8_t bytes[] = {'G', 'g', 'B', 0};
-    EXPECT_EQ(ThumbnailContentType(bytes, 1), "image/gif");
-    EXPECT_EQ(ThumbnailContentType(bytes + 1, 3), "image/gif");
-    EXPECT_EQ(ThumbnailContentType(bytes + 2, 2), "image/bmp");
-    EXPECT_EQ(ThumbnailContentType(bytes + 3, 1), "image/bmp");
-    EXPECT_EQ(ThumbnailContentType(bytes, 0), "image/bmp");
-    EXPECT_EQ(ThumbnailContentType(nullptr, 0), "image/bmp");
-}
-
 }  // namespace
 }  // namespace sarvo

@@ -82,6 +82,23 @@ TEST_F(ThumbnailServerTest, IndexNameGivesTheListPage) {
     EXPECT_NE(sub.body.find("<div>deep.jpg<br>100 x 100<br>"), std::string::npos);
 }
 
+// An index copied from a system that ignores case may be named PIXINDEX.$$$. The listing shows its row,
+// so the link of that row must lead to the page, and the previews must come from that index.
+TEST_F(ThumbnailServerTest, IndexInAnotherCaseIsReachedFromTheListing) {
+    const std::string upper = m_folder + "/PIXINDEX.$$$";
+    fs::rename(m_index, upper);
+    const std::string listing = Request(Get("/share/")).body;
+    const size_t label = listing.find("><b style=\"color:#ff0000\">Image Thumbnails</b></a>");
+    ASSERT_NE(label, std::string::npos) << listing;
+    const size_t hrefStart = listing.rfind("href=\"", label) + 6;
+    const std::string href = listing.substr(hrefStart, label - 1 - hrefStart);
+
+    const WireResponse page = Request(Get("/share/" + href));
+    EXPECT_EQ(page.statusLine, "HTTP/1.1 200 OK") << href;
+    EXPECT_EQ(page.body, LocalPage(upper));
+    EXPECT_EQ(Request(Get("/share/pic.jpg?thumbnail")).body, PreviewIn(upper, "pic.jpg"));
+}
+
 TEST_F(ThumbnailServerTest, ThumbnailQueryGivesThePreviewBytes) {
     const WireResponse response = Request(Get("/share/pic.jpg?thumbnail"));
     EXPECT_EQ(response.statusLine, "HTTP/1.1 200 OK");
@@ -95,6 +112,9 @@ TEST_F(ThumbnailServerTest, ThumbnailQueryGivesThePreviewBytes) {
         reinterpret_cast<const uint8_t*>(response.body.data()), response.body.size()));
     EXPECT_EQ(decoded.width, 120);
     EXPECT_EQ(decoded.height, 60);
+    // The colours as well: a palette unmasked with the wrong byte still decodes, in other colours.
+    EXPECT_TRUE(decoded.Near(2, 30, pt::kRed));
+    EXPECT_TRUE(decoded.Near(117, 30, pt::kBlue));
 
     const WireResponse head = Request("HEAD /share/pic.jpg?thumbnail HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_EQ(head.Header("Content-Length"), std::to_string(expected.size()));

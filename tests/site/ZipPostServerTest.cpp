@@ -180,7 +180,7 @@ TEST_F(ZipPostServerTest, ZipAndPostingSwitchedOffAnswer405) {
     for (const std::string& request : {Get("/share/?zipdld"), Get("/share/?postfile"),
                                        Post("/share/?postfile", body, MultipartHeaders(body.size()))}) {
         SCOPED_TRACE(request.substr(0, request.find('\r')));
-        EXPECT_EQ(Request(request).statusLine, "HTTP/1.1 405");
+        EXPECT_EQ(Request(request).statusLine, "HTTP/1.1 405 Method Not Allowed");
     }
     EXPECT_FALSE(fs::exists(m_folder + "/a.txt"));
 }

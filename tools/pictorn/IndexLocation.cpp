@@ -1,7 +1,7 @@
 #include "IndexLocation.h"
 
 #include "platform/Volume.h"
-#include "server/ThumbnailIndexPath.h"
+#include "thumbindex/ThumbnailIndexPath.h"
 
 namespace sarvo::pictorn {
 

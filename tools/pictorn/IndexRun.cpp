@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "IndexLocation.h"
-#include "server/ThumbnailIndexFormat.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 namespace sarvo::pictorn {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "server/ThumbnailIndexFormat.h"
 #include "support/TempFolder.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 namespace sarvo::pictorn {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "server/ThumbnailIndexFormat.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 // Real pictures for the tool's tests, made and inspected with libvips; index files read back with the
 // server's format code.

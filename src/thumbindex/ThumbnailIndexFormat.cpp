@@ -1,4 +1,4 @@
-#include "server/ThumbnailIndexFormat.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 #include <algorithm>
 

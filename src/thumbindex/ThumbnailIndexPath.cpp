@@ -1,4 +1,4 @@
-#include "server/ThumbnailIndexPath.h"
+#include "thumbindex/ThumbnailIndexPath.h"
 
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -101,6 +101,29 @@ bool ThumbnailIndexPath(std::string_view folder, ThumbnailCache cache, std::stri
     }
     out = level + "/" + kThumbnailIndexName;
     NormalizePath(out);
+    return true;
+}
+
+bool FindThumbnailIndex(std::string_view folder, std::string& out) {
+    if (!ThumbnailIndexPath(folder, ThumbnailCache::LookupOnly, out))
+        return false;
+    uint32_t attributes = 0;
+    if (GetFileAttributes(out, attributes))
+        return true;
+    std::string inFolder = std::string(folder) + "/" + kThumbnailIndexName;
+    NormalizePath(inFolder);
+    if (out != inFolder)
+        return true;
+    DirectoryEnumerator entries(std::string(folder) + "/*.*");
+    FindData entry;
+    while (entries.Next(entry)) {
+        if ((entry.attributes & kFileAttributeDirectory) == 0 &&
+            EqualsIgnoreCase(entry.name, kThumbnailIndexName)) {
+            out = std::string(folder) + "/" + entry.name;
+            NormalizePath(out);
+            return true;
+        }
+    }
     return true;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/ThumbnailIndexFormat.h"
+#include "thumbindex/ThumbnailIndexFormat.h"
 
 // Where a folder's thumbnail index lies. The index is written by the separate thumbnail tool into the
 // folder itself; a folder on read-only media cannot hold one, so its index lives in a per-user cache
@@ -25,6 +25,12 @@ enum class ThumbnailCache {
 // LookupOnly, as soon as one cache level does not exist the in-folder path is kept. An empty folder
 // gives "" and false; otherwise true.
 bool ThumbnailIndexPath(std::string_view folder, ThumbnailCache cache, std::string& out);
+
+// As ThumbnailIndexPath with LookupOnly, for reading an index. When the index would lie in the folder
+// but no file has its name, a file whose name differs from it only in case stands in, since names
+// here are case-sensitive and an index copied from a system where they are not may be spelled in
+// any case. The first such file found is taken.
+bool FindThumbnailIndex(std::string_view folder, std::string& out);
 
 // The CRC-32 (reflected, polynomial 0xEDB88320) of the volume key with A-Z lowered, so that volumes
 // whose names differ only in case share a cache folder.
