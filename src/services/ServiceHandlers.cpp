@@ -1,9 +1,12 @@
 #include "services/ServiceHandlers.h"
 
 #include "server/RequestHandlers.h"
+#include "services/ChatPages.h"
 
 namespace sarvo {
 
-void RegisterServiceHandlers() {}
+void RegisterServiceHandlers() {
+    RegisterWebchatHandlers();
+}
 
 }  // namespace sarvo
