@@ -7,12 +7,14 @@
 
 #include "app/Cli.h"
 #include "app/CliArguments.h"
+#include "app/ServeChatRoom.h"
 #include "common/Format.h"
 #include "platform/FileTime.h"
 #include "platform/Notification.h"
 #include "server/ClientActivity.h"
 #include "server/HttpServer.h"
 #include "services/ServiceHandlers.h"
+#include "services/Webchat.h"
 #include "site/SiteHandlers.h"
 #include "store/SiteSettings.h"
 
@@ -20,12 +22,14 @@ namespace sarvo::cli {
 namespace {
 
 constexpr char kServeUsage[] =
-    "Usage: sarvo-cli serve [--quiet]\n"
+    "Usage: sarvo-cli serve [--quiet] [--webchat[=MAX]]\n"
     "\n"
     "Starts the web server with the stored settings and runs it until SIGINT or SIGTERM.\n"
     "Prints the port and the site's address, then one line per client event (time, address,\n"
     "action, object, and the bytes sent when a connection closes). --quiet prints only the\n"
-    "first line.\n";
+    "first line.\n"
+    "--webchat opens the chat room with MAX members (default 16, 2 to 999) once the server listens;\n"
+    "a guest's call for the host then prints the chat page's address.\n";
 
 constexpr char kStartedText[] = "Server is working on port %u";
 constexpr char kStartFailedText[] =
@@ -34,10 +38,15 @@ constexpr char kStartFailedText[] =
     "port number, and try again.";
 constexpr int kSignalPollMs = 500;
 
-// Waits for the server thread's first word: listening, or failed.
+// Waits for the server thread's first word: listening, or failed. Requests for the main window that
+// come later are passed on.
 class StartWatcher : public NotificationTarget {
 public:
-    void Post(uint32_t commandId, uintptr_t) override {
+    explicit StartWatcher(NotificationTarget& later) : m_later(later) {}
+
+    void Post(uint32_t commandId, uintptr_t argument) override {
+        if (commandId == CMD_OPEN_WEBCHAT_PAGE)
+            return m_later.Post(commandId, argument);
         std::lock_guard<std::mutex> hold(m_lock);
         if (m_outcome == 0)
             m_outcome = commandId;
@@ -51,6 +60,7 @@ public:
     }
 
 private:
+    NotificationTarget& m_later;
     std::mutex m_lock;
     std::condition_variable m_changed;
     uint32_t m_outcome = 0;
@@ -81,6 +91,8 @@ public:
     }
 
     void Post(uint32_t commandId, uintptr_t argument) override {
+        if (commandId == CMD_OPEN_WEBCHAT_PAGE)
+            return Print(WebchatPageLine());
         if (commandId == kClientInfoProgress)
             return;
         std::optional<ClientRecord> record = CopyClientRecord(static_cast<SocketHandle>(argument));
@@ -131,10 +143,8 @@ sigset_t BlockStopSignals() {
 void WaitForStopSignalOrServerEnd(const sigset_t& signals) {
     const timespec step{0, kSignalPollMs * 1'000'000L};
     while (IsServerRunning()) {
-        if (sigtimedwait(&signals, nullptr, &step) > 0) {
-            StopServer();
+        if (sigtimedwait(&signals, nullptr, &step) > 0)
             return;
-        }
     }
 }
 
@@ -143,7 +153,11 @@ void WaitForStopSignalOrServerEnd(const sigset_t& signals) {
 int RunServeCommand(const std::vector<std::string>& arguments, CliStreams streams) {
     ParsedArguments parsed;
     std::string error;
-    if (!parsed.Parse(arguments, {{"--quiet", OptionKind::Flag}}, error))
+    if (!parsed.Parse(arguments, {{"--quiet", OptionKind::Flag}, {kWebchatOption, OptionKind::OptionalValue}},
+                      error))
+        return Refuse(streams, error);
+    unsigned chatMembers = 0;
+    if (!ChatRoomSizeFromOption(parsed, chatMembers, error))
         return Refuse(streams, error);
     if (parsed.WantsHelp()) {
         streams.out << kServeUsage;
@@ -155,8 +169,8 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
     RegisterSiteHandlers();
     RegisterServiceHandlers();
     const sigset_t signals = BlockStopSignals();
-    StartWatcher watcher;
     ClientEventPrinter printer(streams.out);
+    StartWatcher watcher(printer);
     SetNotificationTarget(NotificationChannel::MainWindow, &watcher);
     const bool quiet = parsed.Has("--quiet");
     if (!quiet)
@@ -169,7 +183,12 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
         if (!quiet)
             started += ServerUrl() + "\n";
         printer.Print(started);
+        std::optional<ServeChatRoom> chatRoom;
+        if (parsed.Has(kWebchatOption) && !chatRoom.emplace(chatMembers).Opened())
+            streams.err << "sarvo-cli: the chat room could not be opened" << std::endl;
         WaitForStopSignalOrServerEnd(signals);
+        chatRoom.reset();  // the room closes before the server stops
+        StopServer();
     } else {
         streams.err << Format(kStartFailedText, unsigned{GetListenPort()}, GetLastServerError()) << std::endl;
         status = kExitFailed;
