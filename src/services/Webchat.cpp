@@ -8,6 +8,7 @@
 
 #include "common/Text.h"
 #include "platform/Notification.h"
+#include "platform/Thread.h"
 #include "platform/TickCount.h"
 #include "server/AccessControl.h"
 #include "services/ChatCommands.h"
@@ -78,7 +79,11 @@ void Handle(ChatRoom& room, ChatMessage& message) {
     room.FinishTurn();
 }
 
+// The name under which tools that list threads show the chat thread.
+constexpr char kChatThreadName[] = "SarvoChat";
+
 void ChatThread(size_t slotCount) {
+    NameCurrentThread(kChatThreadName);
     PostNotification(NotificationChannel::ChatWindow, CMD_WEBCHAT_STARTED, 0);
     {
         ChatRoom room(slotCount, g_directory);
