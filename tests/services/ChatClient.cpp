@@ -18,10 +18,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int Connect(uint16_t port) {
+int Connect(uint16_t port, int receiveBuffer) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -40,8 +42,8 @@ std::chrono::milliseconds Left(Clock::time_point deadline) {
 
 }  // namespace
 
-ChatClient::ChatClient(uint16_t port, uint32_t id) : m_port(port), m_id(id) {
-    m_socket = Connect(port);
+ChatClient::ChatClient(uint16_t port, uint32_t id, int receiveBuffer) : m_id(id) {
+    m_socket = Connect(port, receiveBuffer);
     if (m_socket < 0)
         return;
     const std::string request = Get("/Webchat/output.htm?id=" + std::to_string(id));

@@ -13,8 +13,9 @@ inline constexpr auto kChatWait = std::chrono::seconds(5);
 
 class ChatClient {
 public:
-    // Connects and asks for the output stream of member id.
-    ChatClient(uint16_t port, uint32_t id);
+    // Connects and asks for the output stream of member id. A receive buffer size other than 0 is
+    // set before connecting, to keep what the kernel holds for a member that does not read small.
+    ChatClient(uint16_t port, uint32_t id, int receiveBuffer = 0);
     ~ChatClient();
     ChatClient(const ChatClient&) = delete;
     ChatClient& operator=(const ChatClient&) = delete;
@@ -44,7 +45,6 @@ private:
     bool Fill(std::chrono::milliseconds wait);
     void DecodeChunks();
 
-    uint16_t m_port;
     uint32_t m_id;
     int m_socket = -1;
     bool m_closed = false;

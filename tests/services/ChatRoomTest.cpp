@@ -156,6 +156,25 @@ TEST_F(ChatRoomTest, ClosingTheRoomClosesEveryStream) {
     EXPECT_EQ(CopyChatMembers().size(), 1u);
 }
 
+TEST_F(ChatRoomTest, MemberThatNeverReadsIsDroppedWithoutHoldingUpTheOthers) {
+    auto speaker = Join();
+    const uint32_t stalledId = NewChatMemberId();
+    ChatClient stalled(m_server.Port(), stalledId, 4096);
+    ASSERT_TRUE(stalled.Joined());
+    // Each '<' is posted as "%3C" and shown as "&lt;": a line of 84 KiB from a body near the limit.
+    // Past what the kernel buffers, the stalled member's queue reaches its bound before the last line.
+    const std::string speech(21000, '<');
+    constexpr int kLines = 160;
+    size_t position = speaker->Text().size();
+    for (int line = 0; line < kLines; ++line) {
+        ASSERT_EQ(Say(*speaker, speech), "HTTP/1.1 204 No Content");
+        position = speaker->WaitFor("&lt;</p>", position, std::chrono::seconds(10));
+        ASSERT_NE(position, std::string::npos) << "line " << line;
+    }
+    EXPECT_EQ(FindChatMember(stalledId), -1);
+    EXPECT_GE(FindChatMember(speaker->Id()), 0);
+}
+
 class SmallChatRoomTest : public ChatRoomFixture {
 protected:
     SmallChatRoomTest() { m_maxMembers = 1; }  // raised to the least room of two
