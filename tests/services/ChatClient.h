@@ -39,6 +39,8 @@ public:
     bool WaitForClose(std::chrono::milliseconds limit = kChatWait);
     // Closes the socket, as a browser window that goes away.
     void Close();
+    // Lets the socket outlive this object, as a browser that is still there when the server ends.
+    void LeaveOpenAtExit() { m_socket = -1; }
 
 private:
     // Reads what arrives within the wait; false once the server has closed.

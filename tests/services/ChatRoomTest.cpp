@@ -175,6 +175,27 @@ TEST_F(ChatRoomTest, MemberThatNeverReadsIsDroppedWithoutHoldingUpTheOthers) {
     EXPECT_GE(FindChatMember(speaker->Id()), 0);
 }
 
+// Under the sanitizers a leak or an unjoined thread at exit fails the child's exit code.
+TEST(ChatRoomAtExit, RoomLeftOpenWithAMemberClosesWhenTheProcessEnds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            [] {
+                LoopbackServer server;
+                if (!server.Started() || !StartChatRoom(kDefaultChatMembers))
+                    std::exit(2);
+                // The member's socket stays open on purpose: the room still holds it at exit.
+                ChatClient* member = new ChatClient(server.Port(), 77);
+                if (!member->Joined())
+                    std::exit(3);
+                member->LeaveOpenAtExit();
+                delete member;
+            }();
+            std::exit(IsChatRoomOpen() ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 class SmallChatRoomTest : public ChatRoomFixture {
 protected:
     SmallChatRoomTest() { m_maxMembers = 1; }  // raised to the least room of two
