@@ -43,6 +43,8 @@ public:
     // Readable while a message waits (or a wake was asked for); the chat thread clears it before it
     // looks at the queue, so a push after the clear wakes it again.
     int WakeDescriptor() const { return m_wake.Descriptor(); }
+    // False when the system gave no wake descriptor (no descriptors left): the thread could not be woken.
+    bool CanWake() const { return m_wake.IsValid(); }
     void ClearWake() { m_wake.Clear(); }
     void Wake() { m_wake.Raise(); }
 

@@ -125,6 +125,8 @@ bool StartChatRoom(unsigned maxMembers) {
         return true;
     if (g_chatThread.joinable())
         g_chatThread.join();
+    if (!g_queue.CanWake())
+        return false;
     const size_t slotCount = std::max(maxMembers, kMinChatMembers);
     g_directory.Reset(slotCount);
     g_stop.store(false);
