@@ -2,6 +2,7 @@
 #include <signal.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <ostream>
 
@@ -13,6 +14,7 @@
 #include "platform/Notification.h"
 #include "server/ClientActivity.h"
 #include "server/HttpServer.h"
+#include "services/Guestbook.h"
 #include "services/ServiceHandlers.h"
 #include "services/Webchat.h"
 #include "site/SiteHandlers.h"
@@ -26,10 +28,10 @@ constexpr char kServeUsage[] =
     "\n"
     "Starts the web server with the stored settings and runs it until SIGINT or SIGTERM.\n"
     "Prints the port and the site's address, then one line per client event (time, address,\n"
-    "action, object, and the bytes sent when a connection closes). --quiet prints only the\n"
-    "first line.\n"
-    "--webchat opens the chat room with MAX members (default 16, 2 to 999) once the server listens;\n"
-    "a guest's call for the host then prints the chat page's address.\n";
+    "action, object, and the bytes sent when a connection closes), and the owner's notices (a new\n"
+    "guestbook message while GuestbookAlarm is on, the chat page's address when a guest calls for\n"
+    "the host). --quiet leaves out the site's address and the client events.\n"
+    "--webchat opens the chat room with MAX members (default 16, 2 to 999) once the server listens.\n";
 
 constexpr char kStartedText[] = "Server is working on port %u";
 constexpr char kStartFailedText[] =
@@ -38,15 +40,15 @@ constexpr char kStartFailedText[] =
     "port number, and try again.";
 constexpr int kSignalPollMs = 500;
 
-// Waits for the server thread's first word: listening, or failed. Requests for the main window that
-// come later are passed on.
+// Waits for the server thread's first word: listening, or failed. The owner's notices that come
+// later on the same channel are printed.
 class StartWatcher : public NotificationTarget {
 public:
-    explicit StartWatcher(NotificationTarget& later) : m_later(later) {}
-
-    void Post(uint32_t commandId, uintptr_t argument) override {
-        if (commandId == CMD_OPEN_WEBCHAT_PAGE)
-            return m_later.Post(commandId, argument);
+    void Post(uint32_t commandId, uintptr_t) override {
+        if (commandId == CMD_GUESTBOOK_ALARM && m_printNotice)
+            return m_printNotice(std::string(kGuestbookNotice) + "\n");
+        if (commandId == CMD_OPEN_WEBCHAT_PAGE && m_printNotice)
+            return m_printNotice(WebchatPageLine());
         std::lock_guard<std::mutex> hold(m_lock);
         if (m_outcome == 0)
             m_outcome = commandId;
@@ -59,11 +61,14 @@ public:
         return m_outcome;
     }
 
+    // The owner's notices, printed while the server runs.
+    void SetNoticePrinter(std::function<void(const std::string&)> print) { m_printNotice = std::move(print); }
+
 private:
-    NotificationTarget& m_later;
     std::mutex m_lock;
     std::condition_variable m_changed;
     uint32_t m_outcome = 0;
+    std::function<void(const std::string&)> m_printNotice;
 };
 
 const char* ActionText(uint32_t action) {
@@ -91,8 +96,6 @@ public:
     }
 
     void Post(uint32_t commandId, uintptr_t argument) override {
-        if (commandId == CMD_OPEN_WEBCHAT_PAGE)
-            return Print(WebchatPageLine());
         if (commandId == kClientInfoProgress)
             return;
         std::optional<ClientRecord> record = CopyClientRecord(static_cast<SocketHandle>(argument));
@@ -169,8 +172,9 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
     RegisterSiteHandlers();
     RegisterServiceHandlers();
     const sigset_t signals = BlockStopSignals();
+    StartWatcher watcher;
     ClientEventPrinter printer(streams.out);
-    StartWatcher watcher(printer);
+    watcher.SetNoticePrinter([&printer](const std::string& line) { printer.Print(line); });
     SetNotificationTarget(NotificationChannel::MainWindow, &watcher);
     const bool quiet = parsed.Has("--quiet");
     if (!quiet)

@@ -2,10 +2,12 @@
 
 #include "server/RequestHandlers.h"
 #include "services/ChatPages.h"
+#include "services/Guestbook.h"
 
 namespace sarvo {
 
 void RegisterServiceHandlers() {
+    RegisterGuestbookHandlers();
     RegisterWebchatHandlers();
 }
 
