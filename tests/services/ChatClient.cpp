@@ -150,6 +150,26 @@ std::string Speak(uint16_t port, uint32_t id, const std::string& to, const std::
     return Exchange(port, request).statusLine;
 }
 
+bool PostCutShortGetsNoAnswer(uint16_t port, uint32_t id, const std::string& body, size_t claimedLength) {
+    const int fd = Connect(port, 0);
+    if (fd < 0)
+        return false;
+    const std::string request =
+        "POST /Webchat/input.htm?id=" + std::to_string(id) +
+        " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+        "Content-Length: " +
+        std::to_string(claimedLength) + "\r\n\r\n" + body;
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    ::shutdown(fd, SHUT_WR);
+    pollfd entry{fd, POLLIN, 0};
+    char byte;
+    const bool closedSilently =
+        ::poll(&entry, 1, static_cast<int>(std::chrono::milliseconds(kChatWait).count())) > 0 &&
+        ::recv(fd, &byte, 1, 0) == 0;
+    ::close(fd);
+    return closedSilently;
+}
+
 uint32_t FramesetMemberId(const std::string& body) {
     const std::string marker = "output.htm?id=";
     size_t at = body.find(marker);

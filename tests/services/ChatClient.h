@@ -61,6 +61,10 @@ private:
 // the status line of the answer.
 std::string Speak(uint16_t port, uint32_t id, const std::string& to, const std::string& text);
 
+// Sends a post whose body ends (the client shuts its sending side) before the Content-Length it
+// claims; true when the server then closes the connection without a byte of answer.
+bool PostCutShortGetsNoAnswer(uint16_t port, uint32_t id, const std::string& body, size_t claimedLength);
+
 // The form encoding of a text: letters and digits stay, a blank becomes '+', everything else %XX.
 std::string FormEncode(const std::string& text);
 

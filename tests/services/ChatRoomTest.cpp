@@ -231,6 +231,8 @@ TEST_F(ChatRoomTest, UntrustedPostsAreRefusedOrDropped) {
     EXPECT_EQ(post("?id=" + ids, form, "to=All&speechtext=two").statusLine, "HTTP/1.1 204 No Content");
     EXPECT_EQ(post("?id=" + ids, form + "Content-Length: 9\r\n", "to=All&sp").statusLine,
               "HTTP/1.1 204 No Content");
+    // A body that ends before its Content-Length is not a line: no answer, nothing said.
+    EXPECT_TRUE(PostCutShortGetsNoAnswer(m_server.Port(), member->Id(), "to=All&speechtext=liar", 100));
     // A body longer than the limit is cut at the limit.
     const std::string longBody = "to=All&speechtext=" + std::string(70000, 'x');
     EXPECT_EQ(
@@ -241,6 +243,7 @@ TEST_F(ChatRoomTest, UntrustedPostsAreRefusedOrDropped) {
     ASSERT_NE(end, std::string::npos);
     EXPECT_EQ(member->Text().find("one"), std::string::npos);
     EXPECT_EQ(member->Text().find("two"), std::string::npos);
+    EXPECT_EQ(member->Text().find("liar"), std::string::npos);
 }
 
 TEST_F(ChatRoomTest, OwnerDisconnectsAndBlocksGuestsButNotHosts) {
