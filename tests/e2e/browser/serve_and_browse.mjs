@@ -90,7 +90,8 @@ function stopServer(server) {
 
 // Adds each share (the arguments after `sarvo-cli share add`), starts the server on a free port (with
 // serveOptions after `sarvo-cli serve`) and opens chromium with a profile inside the session's home
-// (from temporaryHome). Server and browser stop when the session's test ends. Returns the browser context, its page and the site's address.
+// (from temporaryHome). Server and browser stop when the session's test ends. Returns the browser
+// context, its page and the site's address.
 export async function serveAndBrowse({ home, env, cleanups },
   { cli, shares, acceptDownloads = false, serveOptions = [] }) {
   const port = await freePort();
