@@ -13,14 +13,26 @@ const [cli, artefactDir] = commandLine('webchat_test.mjs', ['PATH_TO_SARVO_CLI',
 const TITLE_SUFFIX = ' --- Sarvo Chat Room';
 const WAIT_MS = 10000;
 
+// The page's frame of that name once playwright has attached it, which can come after the frameset's
+// window already knows the frame.
+async function frameNamed(page, name) {
+  const deadline = Date.now() + WAIT_MS;
+  for (let frame = page.frame({ name }); ; frame = page.frame({ name })) {
+    if (frame) return frame;
+    assert.ok(Date.now() < deadline, `the ${name} frame did not appear`);
+    await page.waitForTimeout(50);
+  }
+}
+
 // Opens the chat room in a new page and returns the page with its member name, once the output frame
 // has welcomed it and set the window title.
 async function enterRoom(context, site) {
   const page = await context.newPage();
   // The output frame's page never ends loading: it is the room's stream.
   await page.goto(`${site}/Webchat/`, { waitUntil: 'domcontentloaded' });
-  await page.waitForFunction(() => window.frames.output !== undefined, null, { timeout: WAIT_MS });
-  await page.frame({ name: 'output' }).locator('h3', { hasText: 'Welcome to' }).waitFor({ timeout: WAIT_MS });
+  for (const name of ['list', 'input']) await frameNamed(page, name);
+  const output = await frameNamed(page, 'output');
+  await output.locator('h3', { hasText: 'Welcome to' }).waitFor({ timeout: WAIT_MS });
   await page.waitForFunction((suffix) => document.title.endsWith(suffix), TITLE_SUFFIX, { timeout: WAIT_MS });
   const name = (await page.title()).slice(0, -TITLE_SUFFIX.length);
   return { page, name };
