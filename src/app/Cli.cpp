@@ -25,6 +25,8 @@ constexpr char kUsage[] =
     "  user add NAME PASSWORD | user remove NAME | user list\n"
     "  export-reg FILE | import-reg FILE  move settings from and to a Windows .reg file\n"
     "  serve [--quiet]                    run the web server until SIGINT or SIGTERM\n"
+    "  community members|add-member|remove-member|hosts|join|update|leave|login\n"
+    "                                     the web community, as host and as member\n"
     "\n"
     "Every command takes --help. A refused command changes nothing and exits with 2.\n";
 
@@ -44,6 +46,7 @@ constexpr CommandEntry kCommands[] = {
     {"export-reg", RunExportRegCommand},
     {"import-reg", RunImportRegCommand},
     {"serve", RunServeCommand},
+    {"community", RunCommunityCommand},
 };
 
 }  // namespace

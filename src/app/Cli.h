@@ -23,6 +23,7 @@ int RunUserCommand(const std::vector<std::string>& arguments, CliStreams streams
 int RunExportRegCommand(const std::vector<std::string>& arguments, CliStreams streams);
 int RunImportRegCommand(const std::vector<std::string>& arguments, CliStreams streams);
 int RunServeCommand(const std::vector<std::string>& arguments, CliStreams streams);
+int RunCommunityCommand(const std::vector<std::string>& arguments, CliStreams streams);
 
 // Prints "sarvo-cli: <message>" to err and returns kExitRefused.
 int Refuse(CliStreams streams, const std::string& message);
