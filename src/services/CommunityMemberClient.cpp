@@ -128,11 +128,11 @@ public:
         return std::nullopt;
     }
 
-    // Receives until the held bytes satisfy done; a reply over the limit is invalid.
+    // Receives until the held bytes satisfy done; more than limit bytes make the reply invalid.
     template <typename Done>
-    std::optional<std::string> ReceiveUntil(Done done) {
+    std::optional<std::string> ReceiveUntil(Done done, size_t limit) {
         while (!done(m_socket.ReceivedData())) {
-            if (m_socket.ReceivedData().size() > kLoginReplyLimit)
+            if (m_socket.ReceivedData().size() > limit)
                 return kLoginFailInvalidReply;
             if (std::optional<std::string> late = Late())
                 return late;
@@ -171,12 +171,13 @@ struct BodyOrFailure {
 
 BodyOrFailure ReadReplyBody(LoginExchange& exchange) {
     auto hasHeaderEnd = [](std::string_view held) { return held.find(kHeaderEnd) != std::string_view::npos; };
-    if (std::optional<std::string> failure = exchange.ReceiveUntil(hasHeaderEnd))
+    if (std::optional<std::string> failure = exchange.ReceiveUntil(hasHeaderEnd, kLoginReplyLimit))
         return {{}, failure};
     TcpSocket& socket = exchange.Socket();
     size_t headerLength = socket.ReceivedData().find(kHeaderEnd) + 4;
     std::string header = ToLowerAscii(socket.ReceivedData().substr(0, headerLength));
     socket.ConsumeReceived(headerLength);
+    const size_t bodyLimit = kLoginReplyLimit - std::min(headerLength, kLoginReplyLimit);
 
     if (ReadStatus(header) != kStatusOk)
         return {{}, kLoginFailStatus};
@@ -194,17 +195,17 @@ BodyOrFailure ReadReplyBody(LoginExchange& exchange) {
     if (!chunked && length == 0)
         return {{}, kLoginFailInvalidReply};
     if (!chunked) {
-        if (length > kLoginReplyLimit)
+        if (length > bodyLimit)
             return {{}, kLoginFailInvalidReply};
         auto complete = [length](std::string_view held) { return held.size() >= length; };
-        if (std::optional<std::string> failure = exchange.ReceiveUntil(complete))
+        if (std::optional<std::string> failure = exchange.ReceiveUntil(complete, bodyLimit))
             return {{}, failure};
         return {std::string(socket.ReceivedData().substr(0, length)), std::nullopt};
     }
     auto lastChunk = [](std::string_view held) {
         return held.size() > kChunkedEndLength && held.ends_with(kChunkedEnd);
     };
-    if (std::optional<std::string> failure = exchange.ReceiveUntil(lastChunk))
+    if (std::optional<std::string> failure = exchange.ReceiveUntil(lastChunk, bodyLimit))
         return {{}, failure};
     return {DecodeChunked(socket.ReceivedData()), std::nullopt};
 }
