@@ -24,6 +24,7 @@ constexpr char kUsage[] =
     "  get NAME | set NAME VALUE          read or change a server setting\n"
     "  user add NAME PASSWORD | user remove NAME | user list\n"
     "  export-reg FILE | import-reg FILE  move settings from and to a Windows .reg file\n"
+    "  guestbook list | guestbook read NAME | guestbook delete NAME... | guestbook folder\n"
     "  serve [--quiet]                    run the web server until SIGINT or SIGTERM\n"
     "  community members|add-member|remove-member|hosts|join|update|leave|login\n"
     "                                     the web community, as host and as member\n"
@@ -45,6 +46,7 @@ constexpr CommandEntry kCommands[] = {
     {"user", RunUserCommand},
     {"export-reg", RunExportRegCommand},
     {"import-reg", RunImportRegCommand},
+    {"guestbook", RunGuestbookCommand},
     {"serve", RunServeCommand},
     {"community", RunCommunityCommand},
 };
