@@ -55,12 +55,11 @@ constexpr const char* kStatementTexts[] = {
     // SubkeyAt
     "SELECT name FROM registry_keys WHERE hive = ?1 AND parent = ?2 ORDER BY name LIMIT 1 OFFSET ?3",
     // ValueAt
-    "SELECT name, type, data FROM registry_values INDEXED BY registry_values_key WHERE key_id = ?1 ORDER BY "
-    "id"
-    " LIMIT 1 OFFSET ?2",
+    "SELECT name, type, data FROM registry_values INDEXED BY registry_values_key"
+    " WHERE key_id = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
     // ValuesOf
-    "SELECT name, type, data FROM registry_values INDEXED BY registry_values_key WHERE key_id = ?1 ORDER BY "
-    "id",
+    "SELECT name, type, data FROM registry_values INDEXED BY registry_values_key"
+    " WHERE key_id = ?1 ORDER BY id",
     // DeleteTreeValues
     "DELETE FROM registry_values WHERE key_id IN (SELECT id FROM registry_keys WHERE hive = ?1"
     " AND (path = ?2 OR path LIKE ?3 ESCAPE '!'))",
