@@ -109,7 +109,7 @@ public:
             return kLoginFailSocket1;
         if (m_socket.SetBlocking(false) < 0)
             return kLoginFailSocket2;
-        if (m_socket.Connect(url.address, url.port, true) < 0)
+        if (m_socket.Connect(url.address, url.port, true, m_stop) < 0)
             return Format(kLoginFailConnect, url.hostName.c_str());
         m_deadline = std::chrono::steady_clock::now() + LoginDeadline();
         return std::nullopt;

@@ -293,19 +293,62 @@ TEST_F(CommunityMemberClientTest, AddressesThatLeadNowhereFailBeforeAnyReply) {
     EXPECT_EQ(LoginToCommunity(host, "").text, kLoginFailInvalidMemberUrl);
 }
 
+// A listener whose accept queue is full and never taken: the kernel drops further connection
+// attempts, so a connect to it stays under way.
+class FullListener {
+public:
+    FullListener() {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listener, 0);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        for (int& filler : m_fillers) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+    }
+    ~FullListener() {
+        for (int filler : m_fillers)
+            ::close(filler);
+        ::close(m_listener);
+    }
+
+    uint16_t Port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_fillers[2] = {-1, -1};
+    uint16_t m_port = 0;
+};
+
 TEST_F(CommunityMemberClientTest, AStopEndsAWaitingLoginWithoutStoringIt) {
-    ScriptedHost scripted("", true);
     SetLoginDeadlineForTesting(60s);
-    CommunityHost host = StoredHost("http://127.0.0.1:" + std::to_string(scripted.Port()) + "/login");
-    std::stop_source stop;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(200ms);
-        stop.request_stop();
-    });
-    LoginOutcome outcome = LoginToCommunity(host, kServerUrl, stop.get_token());
-    stopper.join();
-    EXPECT_EQ(outcome.kind, LoginOutcome::Kind::Stopped);
-    EXPECT_EQ(FindCommunityHost("alpha")->hostName, "Old Hub");
+    ScriptedHost silent("", true);
+    FullListener full;
+    const std::pair<const char*, uint16_t> cases[] = {
+        {"connected host that never answers", silent.Port()},
+        {"connection that is never made", full.Port()},
+    };
+    for (const auto& [label, port] : cases) {
+        SCOPED_TRACE(label);
+        CommunityHost host = StoredHost("http://127.0.0.1:" + std::to_string(port) + "/login");
+        std::stop_source stop;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(200ms);
+            stop.request_stop();
+        });
+        const auto started = std::chrono::steady_clock::now();
+        LoginOutcome outcome = LoginToCommunity(host, kServerUrl, stop.get_token());
+        stopper.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, kScriptLimit);
+        EXPECT_EQ(outcome.kind, LoginOutcome::Kind::Stopped) << outcome.text;
+        EXPECT_EQ(FindCommunityHost("alpha")->hostName, "Old Hub");
+    }
 }
 
 }  // namespace
