@@ -128,18 +128,20 @@ public:
         return std::nullopt;
     }
 
-    // Receives until the held bytes satisfy done; more than limit bytes make the reply invalid.
+    // Receives until the held bytes satisfy done; more than limit bytes make the reply invalid, even
+    // when the receive that brought them also completed it.
     template <typename Done>
     std::optional<std::string> ReceiveUntil(Done done, size_t limit) {
-        while (!done(m_socket.ReceivedData())) {
+        for (;;) {
             if (m_socket.ReceivedData().size() > limit)
                 return kLoginFailInvalidReply;
+            if (done(m_socket.ReceivedData()))
+                return std::nullopt;
             if (std::optional<std::string> late = Late())
                 return late;
             if (m_socket.ReceiveSome(StepMs()) < 0)
                 return kLoginFailDisconnected;
         }
-        return std::nullopt;
     }
 
     TcpSocket& Socket() { return m_socket; }
@@ -278,13 +280,15 @@ bool ParseLoginUrl(std::string_view url, LoginUrlParts& out) {
 
 void EncodeQueryValue(std::string_view text, std::string& out) {
     for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) || c == '-' || c == '.' || c == '_')
+        // ASCII ranges rather than isalnum, whose answer for bytes above 127 depends on the locale.
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                                c == '-' || c == '.' || c == '_';
+        if (unreserved)
             out.push_back(c);
         else if (c == ' ')
             out.push_back('+');
         else
-            out += Format("%%%02X", unsigned{byte});
+            out += Format("%%%02X", unsigned{static_cast<unsigned char>(c)});
     }
 }
 

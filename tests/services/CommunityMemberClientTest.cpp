@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -170,6 +171,20 @@ std::string Chunked(const std::string& lengthHeader) {
            "\r\n\r\na\r\naccepted\r\n\r\n1D  \r\nHub\r\nhttp://hub.example/WC/\r\n\r\n4\r\nWide\r\n0\r\n\r\n";
 }
 
+// An accepted reply in one chunk, its description padded with blanks (which the trim removes) so
+// that the whole reply is that many bytes over the limit: the receive that completes it is the one
+// that crosses the limit.
+std::string ChunkedOverLimitBy(size_t excess) {
+    const std::string header = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string sizeLine = "FFFF\r\n";  // four digits as any size near the limit has
+    const std::string lastChunk = "\r\n0\r\n\r\n";
+    std::string data = "accepted\r\nHub\r\nhttp://h/\r\nd";
+    data.resize(kLoginReplyLimit + excess - header.size() - sizeLine.size() - lastChunk.size(), ' ');
+    char size[16];
+    std::snprintf(size, sizeof size, "%04zX\r\n", data.size());
+    return header + size + data + lastChunk;
+}
+
 const SystemTime kEarlierLogin{2001, 2, 5, 3, 4, 5, 6, 7};
 
 class CommunityMemberClientTest : public ::testing::Test {
@@ -239,6 +254,10 @@ TEST_F(CommunityMemberClientTest, EachReplyOfAHostEndsInItsOutcome) {
          false, LoginOutcome::Kind::Failed, "", "", kLoginFailInvalidReply},
         {"reply over 64 KiB", WithLength(accepted + std::string(70000, ' ')), false,
          LoginOutcome::Kind::Failed, "", "", kLoginFailInvalidReply},
+        {"good chunked reply of exactly 64 KiB", ChunkedOverLimitBy(0), false, LoginOutcome::Kind::Accepted,
+         "Hub", "http://h/", "d"},
+        {"good chunked reply 10 bytes over 64 KiB", ChunkedOverLimitBy(10), false, LoginOutcome::Kind::Failed,
+         "", "", kLoginFailInvalidReply},
         {"endless chunks", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(70000, 'x'),
          true, LoginOutcome::Kind::Failed, "", "", kLoginFailInvalidReply},
         {"host that never answers", "", true, LoginOutcome::Kind::Failed, "", "", kLoginFailDisconnected},
