@@ -1,0 +1,34 @@
+// sarvo: the desktop program. One copy per user and settings folder; the control window runs on the
+// main thread, the server in its own threads.
+#include <QApplication>
+
+#include "platform/ProcessPriority.h"
+#include "server/HttpServer.h"
+#include "services/ServiceHandlers.h"
+#include "site/SiteHandlers.h"
+#include "store/SiteSettings.h"
+#include "ui/ApplicationLook.h"
+#include "ui/MainWindow.h"
+#include "ui/TrayController.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    sarvo::ui::ApplyApplicationLook(application);
+
+    if (sarvo::UseIdleProcess())
+        sarvo::SetProcessPriority(sarvo::ProcessPriority::Idle);
+    sarvo::RegisterSiteHandlers();
+    sarvo::RegisterServiceHandlers();
+
+    sarvo::ui::MainWindow window;
+    sarvo::ui::TrayController tray(window);
+    // The window hidden while the server runs keeps the program alive; only its end ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&window, &QDialog::finished, &application,
+                     [](int result) { QCoreApplication::exit(result); });
+    window.show();
+    const int result = application.exec();
+    sarvo::StopServer();
+    sarvo::WaitForServerThread();
+    return result;
+}
