@@ -51,10 +51,10 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
-void AnswerNextMessageBox(const QString& buttonText, QString* shownText) {
+void AnswerNextMessageBox(QMessageBox::StandardButton answer, QString* shownText) {
     auto* poll = new QTimer(qApp);
     const QDeadlineTimer deadline(10000);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, buttonText, shownText, deadline] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, shownText, deadline] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) {
             if (deadline.hasExpired())
@@ -63,12 +63,10 @@ void AnswerNextMessageBox(const QString& buttonText, QString* shownText) {
         }
         if (shownText)
             *shownText = box->text();
-        for (QAbstractButton* button : box->buttons()) {
-            if (button->text() == buttonText) {
-                button->click();
-                break;
-            }
-        }
+        if (QAbstractButton* button = box->button(answer))
+            button->click();
+        else
+            box->reject();
         poll->deleteLater();
     });
     poll->start(20);
@@ -82,7 +80,7 @@ bool StartThroughButton(ui::MainWindow& window) {
 
 bool StopThroughButton(ui::MainWindow& window) {
     auto* start = window.findChild<QPushButton*>(QStringLiteral("Start Server"));
-    AnswerNextMessageBox(QStringLiteral("&Yes"));
+    AnswerNextMessageBox(QMessageBox::Yes);
     start->click();
     return WaitFor([&] { return !window.IsBusy() && !IsServerRunning(); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 
 #include <cstdint>
@@ -34,9 +35,9 @@ private:
 // Waits (bounded) until the condition holds, processing the GUI thread's events meanwhile.
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 
-// Answers the next message box that opens (within the time) by pressing the button with the given
-// text ("&Yes", "&No", "OK"); its text is handed back in *shownText when asked.
-void AnswerNextMessageBox(const QString& buttonText, QString* shownText = nullptr);
+// Answers the next message box that opens (within ten seconds) with the given button; its text is
+// handed back in *shownText when asked. A box without that button is closed, as with Escape.
+void AnswerNextMessageBox(QMessageBox::StandardButton answer, QString* shownText = nullptr);
 
 // Presses "Start Server" and waits for the outcome.
 bool StartThroughButton(ui::MainWindow& window);
