@@ -85,18 +85,20 @@ void FilesListModel::ShowPublishedFiles() {
     endResetModel();
 }
 
-ListingResult FilesListModel::ShowFolder(const std::string& folderName, const std::string& directory,
+// The texts are taken by value: a caller may pass this model's own folder name or a row's path, which
+// Clear() destroys.
+ListingResult FilesListModel::ShowFolder(std::string folderName, std::string directory,
                                          bool subfoldersAllowed) {
     Clear();
     m_mode = FilesMode::Folder;
-    m_folderName = folderName;
+    m_folderName = std::move(folderName);
     m_subfoldersAllowed = subfoldersAllowed;
     if (directory.empty())
         return ListingResult::Listed;
     VolumeInfo volume;
     if (!GetVolumeInformation(directory, volume))
         return ListingResult::VolumeNotReady;
-    if (!GetFolderLocation(folderName, m_folderLocation))
+    if (!GetFolderLocation(m_folderName, m_folderLocation))
         return ListingResult::NoLocation;
     NormalizePath(m_folderLocation);
     std::string path = directory;

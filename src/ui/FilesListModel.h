@@ -51,8 +51,7 @@ public:
     void ShowPublishedFiles();
     // Lists a directory of the published folder folderName (the folder's own location, or a folder
     // below it when sub-folders are allowed).
-    ListingResult ShowFolder(const std::string& folderName, const std::string& directory,
-                             bool subfoldersAllowed);
+    ListingResult ShowFolder(std::string folderName, std::string directory, bool subfoldersAllowed);
     // Adds the row of a newly published file.
     int AppendPublishedFile(const PublishedFileEntry& entry);
     void RemoveRowAt(int row);

@@ -149,8 +149,7 @@ void FilesListView::OpenDirectoryRow(const QModelIndex& index) {
     const FileRow& row = m_model.Row(index.row());
     if (!row.directory)
         return;
-    const std::string path = row.path;
-    ShowListing(m_model.FolderName(), path, true);
+    ShowListing(m_model.FolderName(), row.path, true);
 }
 
 void FilesListView::SortBy(int column) {
