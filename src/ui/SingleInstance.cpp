@@ -46,7 +46,8 @@ QString SingleInstance::ServerName() {
 }
 
 bool SingleInstance::ActivateRunningCopy() {
-    if (m_lock.TryAcquire(LockPath().toStdString()))
+    // Without a usable lock file nobody can be found either; this copy runs on its own.
+    if (m_lock.TryAcquire(LockPath().toStdString()) != sarvo::InstanceLock::Result::HeldElsewhere)
         return false;
     QDeadlineTimer patience(kConnectPatienceMs);
     QLocalSocket socket;
@@ -70,7 +71,7 @@ bool SingleInstance::ActivateRunningCopy() {
 bool SingleInstance::Listen() {
     if (m_server.isListening())
         return true;
-    if (!m_lock.TryAcquire(LockPath().toStdString()))
+    if (m_lock.TryAcquire(LockPath().toStdString()) != sarvo::InstanceLock::Result::Acquired)
         return false;
     // Holding the lock means no live copy owns the socket file: whatever is there is stale.
     QLocalServer::removeServer(ServerName());
