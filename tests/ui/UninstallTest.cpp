@@ -1,8 +1,13 @@
 #include "ui/Uninstall.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "QtTestApp.h"
 #include "platform/DesktopEntries.h"
@@ -53,6 +58,33 @@ TEST_F(UninstallSteps, NoChangesNothing) {
     EXPECT_TRUE(std::filesystem::exists(sarvo::StartMenuShortcutPath(sarvo::ProgramShortcut())));
     EXPECT_EQ(sarvo::GetMainPageTitle(), "Ann's files");
     EXPECT_TRUE(sarvo::HasInitFlag());
+}
+
+// The whole last step in a child process standing for the program: it must end with 123 and leave a
+// script that removes its install once it has ended.
+TEST(UninstallLastStep, UserLocalInstallEndsWith123AndIsRemovedAfterwards) {
+    sarvo::test::ScopedSarvoHome home;
+    std::string program = home.WriteFile("prefix/bin/sarvo", "program");
+    std::string cli = home.WriteFile("prefix/bin/sarvo-cli", "cli");
+    std::string stranger = home.WriteFile("prefix/bin/notes.txt", "keep");
+
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        RemoveProgramAndExit(nullptr, program);
+        ::_exit(1);  // only reached when the step refused
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kUninstallExitCode);
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::filesystem::exists(program + "-uninstall.sh") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(std::filesystem::exists(program));
+    EXPECT_FALSE(std::filesystem::exists(cli));
+    EXPECT_TRUE(std::filesystem::exists(stranger));
 }
 
 }  // namespace
