@@ -3,9 +3,11 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 BENCH_DIR ?= build-bench
 JOBS ?= $(shell nproc)
+# Where `make install` puts the programs, the menu entry and the icons.
+PREFIX ?= $(HOME)/.local
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: deps build run test test-sanitize bench fuzz format clean
+.PHONY: deps build run test test-sanitize install package bench fuzz format clean
 
 deps:
 	./scripts/install-deps.sh
@@ -19,6 +21,13 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# A Debian package (.deb) in the build folder, its dependencies found by dpkg-shlibdeps.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSARVO_SANITIZE=ON

@@ -8,6 +8,9 @@ packages=(
   zlib1g-dev libsqlite3-dev qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libvips-dev
   media-types curl python3
   unzip p7zip-full libarchive-tools chromium nodejs
+  # The desktop entries' tests check them with desktop-file-validate; rsvg-convert renders the icon's
+  # PNG sizes for make install; make package needs dpkg-shlibdeps (dpkg-dev) and file.
+  desktop-file-utils librsvg2-bin dpkg-dev file
 )
 # npm comes with the nodejs of NodeSource; Debian's own nodejs needs the separate package.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

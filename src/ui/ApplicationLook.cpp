@@ -26,7 +26,7 @@ public:
 void ApplyApplicationLook(QApplication& application) {
     application.setApplicationName(QString::fromLatin1(kProductCaption));
     application.setDesktopFileName(QStringLiteral("sarvo"));
-    application.setWindowIcon(QIcon::fromTheme(QStringLiteral("sarvo"), TrayIcon(false)));
+    application.setWindowIcon(QIcon::fromTheme(QStringLiteral("sarvo"), ApplicationIcon()));
     application.setStyle(new TooltipDelayStyle);
 }
 

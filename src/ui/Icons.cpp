@@ -70,13 +70,24 @@ QPixmap StateAndImage(const QPixmap& state, const QPixmap& image) {
     return both;
 }
 
-QIcon TrayIcon(bool serverRunning) {
+namespace {
+
+QIcon IconOfAllSizes(const QString& resource) {
     QIcon icon;
-    const QString resource = serverRunning ? QStringLiteral(":/icons/tray-running.svg")
-                                           : QStringLiteral(":/icons/tray-stopped.svg");
-    for (int size : {16, 22, 24, 32, 48, 64})
+    for (int size : {16, 22, 24, 32, 48, 64, 128})
         icon.addPixmap(Render(resource, size, 1.0));
     return icon;
+}
+
+}  // namespace
+
+QIcon TrayIcon(bool serverRunning) {
+    return IconOfAllSizes(serverRunning ? QStringLiteral(":/icons/tray-running.svg")
+                                        : QStringLiteral(":/icons/tray-stopped.svg"));
+}
+
+QIcon ApplicationIcon() {
+    return IconOfAllSizes(QStringLiteral(":/icons/sarvo.svg"));
 }
 
 }  // namespace sarvo::ui

@@ -24,5 +24,7 @@ QPixmap FileStateImage(int state, qreal devicePixelRatio);
 QPixmap StateAndImage(const QPixmap& state, const QPixmap& image);
 
 QIcon TrayIcon(bool serverRunning);
+// The program's own icon, as the desktop entry names it.
+QIcon ApplicationIcon();
 
 }  // namespace sarvo::ui
