@@ -16,8 +16,16 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# The desktop program where there is a display to show it on; the headless server otherwise. ARGS
+# always runs a sarvo-cli command.
 run: build
-	./$(BUILD_DIR)/src/app/sarvo-cli $(or $(ARGS),serve)
+ifneq ($(ARGS),)
+	./$(BUILD_DIR)/src/app/sarvo-cli $(ARGS)
+else ifneq ($(or $(DISPLAY),$(WAYLAND_DISPLAY)),)
+	./$(BUILD_DIR)/src/app/sarvo
+else
+	./$(BUILD_DIR)/src/app/sarvo-cli serve
+endif
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
