@@ -67,17 +67,30 @@ void ClientsListModel::ApplyPending() {
         std::lock_guard<std::mutex> hold(m_queueLock);
         burst.swap(m_queue);
     }
-    m_inBurst = true;
-    m_burstChangedRows = false;
+    ApplyBurst(burst);
+}
+
+// The rows change without a signal each; the view hears of the whole burst once, as a reset, and puts
+// its selection back by the row's serial number.
+void ClientsListModel::ApplyBurst(const std::vector<Event>& burst) {
+    if (burst.empty())
+        return;
+    beginResetModel();
     for (const Event& event : burst)
         ApplyRecord(event.code, event.socket, event.record);
-    m_inBurst = false;
-    if (m_burstChangedRows && !m_rows.empty())
-        emit dataChanged(index(0, 0), index(rowCount() - 1, kClientColumns - 1));
+    endResetModel();
+}
+
+int ClientsListModel::FindSerial(uint64_t serial) const {
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].serial == serial)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 void ClientsListModel::Apply(uint32_t eventCode, SocketHandle socket) {
-    ApplyRecord(eventCode, socket, CopyClientRecord(socket));
+    ApplyBurst({Event{eventCode, socket, CopyClientRecord(socket)}});
 }
 
 void ClientsListModel::ApplyRecord(uint32_t eventCode, SocketHandle socket,
@@ -88,12 +101,11 @@ void ClientsListModel::ApplyRecord(uint32_t eventCode, SocketHandle socket,
     if (eventCode == kClientInfoConnected) {
         ClientRow row;
         row.socket = socket;
+        row.serial = ++m_lastSerial;
         row.time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         row.address = AddressText(record->peer);
         row.action = QString::fromLatin1(kTextActionConnect);
-        beginInsertRows({}, 0, 0);
         m_rows.insert(m_rows.begin(), std::move(row));
-        endInsertRows();
         return;
     }
     const int found = FindOpenRow(socket);
@@ -116,7 +128,6 @@ void ClientsListModel::ApplyRecord(uint32_t eventCode, SocketHandle socket,
         default:
             return;
     }
-    RowChanged(found);
 }
 
 void ClientsListModel::Clear() {
@@ -136,9 +147,7 @@ void ClientsListModel::PruneClosedRows() {
         }
         if (bottomClosed < 0)
             return;
-        beginRemoveRows({}, bottomClosed, bottomClosed);
         m_rows.erase(m_rows.begin() + bottomClosed);
-        endRemoveRows();
     }
 }
 
@@ -148,15 +157,6 @@ int ClientsListModel::FindOpenRow(SocketHandle socket) const {
             return static_cast<int>(i);
     }
     return -1;
-}
-
-// Inside a burst, changed texts are announced once at its end, for the whole (short) list.
-void ClientsListModel::RowChanged(int row) {
-    if (m_inBurst) {
-        m_burstChangedRows = true;
-        return;
-    }
-    emit dataChanged(index(row, 0), index(row, kClientColumns - 1));
 }
 
 int ClientsListModel::rowCount(const QModelIndex& parent) const {

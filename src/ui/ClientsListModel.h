@@ -27,7 +27,8 @@ inline constexpr int kClientCoalesceMs = 16;
 
 struct ClientRow {
     SocketHandle socket = kInvalidSocket;
-    bool open = true;  // false once the connection closed; only the row's texts remain
+    uint64_t serial = 0;  // tells rows apart across bursts, for the view's selection
+    bool open = true;     // false once the connection closed; only the row's texts remain
     QString time;
     QString address;
     QString action;
@@ -51,6 +52,8 @@ public:
     void Clear();
 
     const ClientRow& Row(int row) const { return m_rows[static_cast<size_t>(row)]; }
+    // The row that carries the serial number, -1 when it is gone.
+    int FindSerial(uint64_t serial) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -69,14 +72,13 @@ private:
     void ScheduleApply();
     void PruneClosedRows();
     int FindOpenRow(SocketHandle socket) const;
-    void RowChanged(int row);
+    void ApplyBurst(const std::vector<Event>& burst);
 
     std::vector<ClientRow> m_rows;
     std::mutex m_queueLock;
     std::vector<Event> m_queue;  // guarded by m_queueLock
     QTimer m_applyTimer;
-    bool m_inBurst = false;
-    bool m_burstChangedRows = false;
+    uint64_t m_lastSerial = 0;
 };
 
 }  // namespace sarvo::ui

@@ -43,6 +43,18 @@ ClientsListView::ClientsListView(QWidget* parent) : QTreeView(parent) {
     setColumnWidth(kClientAction, units.ScaledPixels(kActionWidth));
     setColumnWidth(kClientProgress, units.ScaledPixels(kProgressWidth));
     header()->setSectionResizeMode(kClientObject, QHeaderView::Stretch);
+    connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const QModelIndex current = currentIndex();
+        m_selectedSerial = current.isValid() && selectionModel()->isRowSelected(current.row(), {})
+                               ? m_model.Row(current.row()).serial
+                               : 0;
+    });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+        const int row = m_selectedSerial ? m_model.FindSerial(m_selectedSerial) : -1;
+        if (row >= 0)
+            selectionModel()->setCurrentIndex(
+                m_model.index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    });
 }
 
 std::unique_ptr<QMenu> ClientsListView::CreateContextMenu() {

@@ -36,6 +36,7 @@ private:
     void AddSelectedToBlockList();
 
     ClientsListModel m_model;
+    uint64_t m_selectedSerial = 0;  // the selected row, kept across the model's resets
 };
 
 }  // namespace sarvo::ui

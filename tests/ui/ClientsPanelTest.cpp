@@ -144,6 +144,19 @@ TEST_F(ClientsPanelTest, ProgressShowsDoneAndTotalWithSeparators) {
     EXPECT_TRUE(progress.startsWith(QStringLiteral("12,"))) << qPrintable(progress);
 }
 
+TEST_F(ClientsPanelTest, SelectionStaysOnItsRowThroughABurst) {
+    test::Exchange(m_server.Port(), "GET /first HTTP/1.1\r\nHost: x\r\n\r\n");
+    ASSERT_TRUE(Settle());
+    SelectTopRow();
+    for (const char* path : {"/second", "/third"})
+        test::Exchange(m_server.Port(), std::string("GET ") + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(m_view.Model().rowCount(), 3);
+    const QModelIndexList selected = m_view.selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(m_view.Model().Row(selected.front().row()).object, QStringLiteral("/first"));
+}
+
 TEST_F(ClientsPanelTest, AddToBlockListOnlyForAForbiddenListAndOnce) {
     test::Exchange(m_server.Port(), "GET / HTTP/1.1\r\nHost: x\r\n\r\n");
     ASSERT_TRUE(Settle());
