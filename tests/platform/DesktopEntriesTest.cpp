@@ -76,19 +76,6 @@ TEST(DesktopEntry, ExecArgumentsAreQuotedWhereTheRulesAskForIt) {
     }
 }
 
-TEST(DesktopEntry, TextNamesTheProgramAndItsIcon) {
-    std::string text = ComposeDesktopEntry(TestSpec(), "sarvo");
-    EXPECT_NE(text.find("\nName=Sarvo\n"), std::string::npos);
-    EXPECT_NE(text.find("\nComment=Portable HTTP Server\n"), std::string::npos);
-    EXPECT_NE(text.find("\nExec=/opt/sarvo/bin/sarvo\n"), std::string::npos);
-    EXPECT_NE(text.find("\nIcon=sarvo\n"), std::string::npos);
-
-    ShortcutSpec bare{"Sarvo", "", ""};
-    std::string own = ComposeDesktopEntry(bare, "sarvo");
-    EXPECT_NE(own.find("\nComment=Sarvo\n"), std::string::npos);
-    EXPECT_NE(own.find("\nExec=" + GetProgramPath() + "\n"), std::string::npos);
-}
-
 TEST(DesktopEntry, IconIsTheInstalledOneBesideTheProgram) {
     test::TempFolder prefix;
     std::string program = prefix.WriteFile("bin/sarvo", "");

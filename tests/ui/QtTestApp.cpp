@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -19,6 +20,22 @@ void ClickWhenShown(QMessageBox::StandardButton button) {
     box->button(button)->click();
 }
 
+void AnswerFolderDialogWhenShown(QString* openedAt, const QString& folder) {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+        QTimer::singleShot(kPollMs, [openedAt, folder] { AnswerFolderDialogWhenShown(openedAt, folder); });
+        return;
+    }
+    *openedAt = dialog->directory().absolutePath();
+    if (folder.isEmpty()) {
+        dialog->reject();
+        return;
+    }
+    dialog->setDirectory(folder);
+    // QFileDialog's accept, which reads the choice, is reached through QDialog's public one.
+    static_cast<QDialog*>(dialog)->accept();
+}
+
 }  // namespace
 
 void EnsureQtApplication() {
@@ -34,6 +51,10 @@ void EnsureQtApplication() {
 void AnswerNextMessageBox(Answer answer) {
     QMessageBox::StandardButton button = answer == Answer::Yes ? QMessageBox::Yes : QMessageBox::No;
     QTimer::singleShot(kPollMs, [button] { ClickWhenShown(button); });
+}
+
+void AnswerNextFolderDialog(QString* openedAt, const QString& folder) {
+    QTimer::singleShot(kPollMs, [openedAt, folder] { AnswerFolderDialogWhenShown(openedAt, folder); });
 }
 
 }  // namespace sarvo::test
