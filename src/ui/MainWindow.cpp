@@ -17,6 +17,7 @@
 #include "store/SiteSettings.h"
 #include "ui/AboutBox.h"
 #include "ui/AwaitingDialogs.h"
+#include "ui/BringWindowToFront.h"
 #include "ui/ClientsListView.h"
 #include "ui/Clipboard.h"
 #include "ui/Commands.h"
@@ -392,13 +393,7 @@ void MainWindow::OpenWebchatPage() {
 }
 
 void MainWindow::BringToFront() {
-    show();
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    raise();
-    activateWindow();
-    // Where the window manager keeps the focus elsewhere, the window asks for attention instead.
-    if (!isActiveWindow())
-        QApplication::alert(this);
+    BringWindowToFront(this);
 }
 
 void MainWindow::RequestClose() {

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -21,6 +22,7 @@
 #include "ui/Commands.h"
 #include "ui/FilesListView.h"
 #include "ui/FoldersListView.h"
+#include "ui/SingleInstance.h"
 #include "ui/UiTexts.h"
 #include "ui/WindowFixture.h"
 
@@ -226,6 +228,25 @@ TEST_F(MainWindowTest, CloseHidesWhileRunningAndEndsWhileStopped) {
     Button(kButtonClose)->click();
     ASSERT_EQ(finished.count(), 1);
     EXPECT_EQ(finished.front().front().toInt(), MainWindow::kCloseResult);
+}
+
+// The real program started a second time, with this process as the first copy: it ends with 0 and
+// the window hidden by Close while the server runs comes back.
+TEST_F(MainWindowTest, SecondProgramShowsTheHiddenWindowAndEndsWithZero) {
+    SingleInstance instance;
+    ASSERT_TRUE(instance.Listen());
+    QObject::connect(&instance, &SingleInstance::activationRequested, &m_window, &MainWindow::BringToFront);
+    m_window.show();
+    ASSERT_TRUE(StartThroughButton(m_window));
+    Button(kButtonClose)->click();
+    ASSERT_FALSE(m_window.isVisible());
+
+    QProcess second;
+    second.start(QStringLiteral(SARVO_PROGRAM), QStringList());
+    ASSERT_TRUE(WaitFor([&] { return second.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().constData();
+    EXPECT_TRUE(WaitFor([&] { return m_window.isVisible(); }));
 }
 
 TEST_F(MainWindowTest, GuestbookAlarmShowsTheHiddenWindowAndTellsTheOwner) {
