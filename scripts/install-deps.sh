@@ -15,6 +15,8 @@ packages=(
   # (libqrencode-dev); its screenshot gallery and start-up test run under Xvfb (xvfb, xauth, and
   # xwininfo of x11-utils to find the window).
   qt6-svg-dev libqrencode-dev xvfb xauth x11-utils
+  # The QR code's test reads the picture back with zbarimg.
+  zbar-tools
 )
 # npm comes with the nodejs of NodeSource; Debian's own nodejs needs the separate package.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include "common/Format.h"
 #include "platform/Notification.h"
@@ -22,6 +23,7 @@
 #include "ui/Commands.h"
 #include "ui/FilesListView.h"
 #include "ui/FoldersListView.h"
+#include "ui/QrCodeDialog.h"
 #include "ui/SingleInstance.h"
 #include "ui/UiTexts.h"
 #include "ui/WindowFixture.h"
@@ -168,6 +170,33 @@ TEST_F(MainWindowTest, PublishedNameIsEscapedInTheUrl) {
     SelectRow(m_window.Folders(), FolderRow(QStringLiteral("My #1 100%")));
     ASSERT_TRUE(WaitFor([&] { return m_window.UrlText() != BaseUrl(); }));
     EXPECT_EQ(m_window.UrlText(), BaseUrl() + QStringLiteral("My%20%231%20100%25/"));
+}
+
+// A phone's camera reads the QR code back: zbarimg decodes the picture the "QR" button shows.
+TEST_F(MainWindowTest, QrButtonShowsTheAddressAsACameraReadsIt) {
+    m_home.ShareFolder("My #1 100%");
+    m_window.Folders().Model().Fill();
+    EXPECT_FALSE(Button(kButtonQrCode)->isEnabled());
+    ASSERT_TRUE(StartThroughButton(m_window));
+    SelectRow(m_window.Folders(), FolderRow(QStringLiteral("My #1 100%")));
+    ASSERT_TRUE(WaitFor([&] { return m_window.UrlText() != BaseUrl(); }));
+
+    const QString picture = QString::fromStdString(m_home.Home().Path()) + QStringLiteral("/qr.png");
+    bool saved = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QrCodeDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        saved = dialog->findChild<QLabel*>(QStringLiteral("QrCode"))->pixmap().save(picture);
+        dialog->reject();
+    });
+    Button(kButtonQrCode)->click();
+    ASSERT_TRUE(saved);
+
+    QProcess reader;
+    reader.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), picture});
+    ASSERT_TRUE(reader.waitForFinished(10000));
+    EXPECT_EQ(QString::fromUtf8(reader.readAllStandardOutput()).trimmed(), m_window.UrlText());
 }
 
 TEST_F(MainWindowTest, UrlFollowsTheFocusedListFirst) {

@@ -1,5 +1,6 @@
 // Screenshots of the real window under a real X server, for a person to review the layout: the window
-// stopped, running with a published folder selected, and with a few visits in the clients list.
+// stopped, running with a published folder selected, the QR code of that folder's address, and with a
+// few visits in the clients list.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -14,6 +15,7 @@
 #include "ui/ApplicationLook.h"
 #include "ui/FoldersListView.h"
 #include "ui/MainWindow.h"
+#include "ui/QrCodeDialog.h"
 #include "ui/WindowFixture.h"
 
 namespace {
@@ -60,6 +62,11 @@ int main(int argc, char** argv) {
     ok = SelectFolderRow(window.Folders(), QStringLiteral("Music")) && ok;
     window.Folders().setFocus();
     ok = Save(window, folder, "main-running-folder.png") && ok;
+    {
+        sarvo::ui::QrCodeDialog qrCode(window.UrlText(), &window);
+        qrCode.show();
+        ok = Save(qrCode, folder, "qr-code.png") && ok;
+    }
 
     for (const char* path : {"/", "/Music/", "/Music/Intro.txt", "/nothing-here"})
         sarvo::test::Exchange(home.Port(), std::string("GET ") + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
