@@ -389,7 +389,7 @@ void MainWindow::SelectIp() {
 
 void MainWindow::OpenWebchatPage() {
     if (IsServerRunning())
-        QDesktopServices::openUrl(QUrl(FromAnsi(ServerUrl() + kWebchatUrlPath)));
+        QDesktopServices::openUrl(QUrl(FromAnsi(ServerUrl() + kWebchatPageUrlPath)));
 }
 
 void MainWindow::BringToFront() {

@@ -43,6 +43,8 @@ inline constexpr char kTextGuestbookNotice[] = "There is a new message in your g
 
 // The services' addresses below the site's base URL.
 inline constexpr char kWebchatUrlPath[] = "Webchat/";
+// The chat page opened for the host when the room starts is spelled this way (paths match in any case).
+inline constexpr char kWebchatPageUrlPath[] = "WebChat/";
 inline constexpr char kWebCommunityUrlPath[] = "WebCommunity/";
 
 // Controls of the main window; the texts are also the controls' object names.
