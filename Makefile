@@ -3,9 +3,11 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 BENCH_DIR ?= build-bench
 JOBS ?= $(shell nproc)
+# Where `make install` puts the programs, the menu entry and the icons.
+PREFIX ?= $(HOME)/.local
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: deps build run test test-sanitize bench fuzz format clean
+.PHONY: deps build run test test-sanitize install package bench fuzz format clean
 
 deps:
 	./scripts/install-deps.sh
@@ -14,11 +16,26 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# The desktop program where there is a display to show it on; the headless server otherwise. ARGS
+# always runs a sarvo-cli command.
 run: build
-	./$(BUILD_DIR)/src/app/sarvo-cli $(or $(ARGS),serve)
+ifneq ($(ARGS),)
+	./$(BUILD_DIR)/src/app/sarvo-cli $(ARGS)
+else ifneq ($(or $(DISPLAY),$(WAYLAND_DISPLAY)),)
+	./$(BUILD_DIR)/src/app/sarvo
+else
+	./$(BUILD_DIR)/src/app/sarvo-cli serve
+endif
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# A Debian package (.deb) in the build folder, its dependencies found by dpkg-shlibdeps.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSARVO_SANITIZE=ON
@@ -43,6 +60,7 @@ bench: deps
 	./$(BENCH_DIR)/bench/services/chat_room_load ./$(BENCH_DIR)/src/app/sarvo-cli
 	python3 ./bench/services/community.py $(BENCH_DIR)
 	python3 ./bench/services/guestbook_posts.py $(BENCH_DIR)
+	./bench/ui/window_vs_serve.sh $(BENCH_DIR)
 
 fuzz:
 	./scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "platform/FileSystem.h"
@@ -31,7 +33,52 @@ std::string XdgFolder(const char* variable, const char* fallbackUnderHome) {
     return HomeFolder() + "/" + fallbackUnderHome;
 }
 
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The value of one user-dirs.dirs line: a double-quoted shell word in which a backslash escapes the
+// next character, as xdg-user-dirs-update writes it.
+std::string UnquoteShellWord(std::string_view word) {
+    if (word.size() < 2 || word.front() != '"' || word.back() != '"')
+        return std::string(word);
+    std::string value;
+    for (size_t i = 1; i + 1 < word.size(); ++i) {
+        if (word[i] == '\\' && i + 2 < word.size())
+            ++i;
+        value += word[i];
+    }
+    return value;
+}
+
 }  // namespace
+
+std::string FindUserDir(std::string_view userDirsText, std::string_view key, const std::string& home) {
+    std::string wanted = "XDG_" + std::string(key) + "_DIR=";
+    std::string found;
+    std::istringstream lines{std::string(userDirsText)};
+    // The file is sourced by a shell, so the last assignment wins.
+    for (std::string line; std::getline(lines, line);) {
+        size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line.compare(start, wanted.size(), wanted) != 0)
+            continue;
+        std::string_view word(line);
+        word.remove_prefix(start + wanted.size());
+        while (!word.empty() && (word.back() == ' ' || word.back() == '\t' || word.back() == '\r'))
+            word.remove_suffix(1);
+        found = UnquoteShellWord(word);
+    }
+    constexpr std::string_view kHomeVariable = "$HOME";
+    if (found.compare(0, kHomeVariable.size(), kHomeVariable) == 0 &&
+        (found.size() == kHomeVariable.size() || found[kHomeVariable.size()] == '/'))
+        found = home + found.substr(kHomeVariable.size());
+    if (found.empty() || found[0] != '/')
+        return std::string();
+    return found;
+}
 
 std::string GetConfigFolderPath() {
     std::string home = SarvoHome();
@@ -62,6 +109,10 @@ std::string GetDesktopPath() {
     std::string home = SarvoHome();
     if (!home.empty())
         return home + "/Desktop";
+    std::string userDirsFile = XdgFolder("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs";
+    std::string named = FindUserDir(ReadWholeFile(userDirsFile), "DESKTOP", HomeFolder());
+    if (!named.empty())
+        return named;
     return XdgFolder("XDG_DESKTOP_DIR", "Desktop");
 }
 

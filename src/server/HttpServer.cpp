@@ -210,6 +210,11 @@ sockaddr_in GetServerAddress() {
     return g_serverAddress;
 }
 
+void SetUrlAddress(uint32_t addressNetworkOrder) {
+    std::lock_guard<std::mutex> hold(g_addressLock);
+    g_serverAddress.sin_addr.s_addr = addressNetworkOrder;
+}
+
 int GetLastServerError() {
     return g_lastServerError.load();
 }

@@ -38,6 +38,10 @@ bool IsServerRunning();
 // The listening address; when listening on all interfaces, this computer's first address instead.
 sockaddr_in GetServerAddress();
 
+// Shows the site under another of this computer's addresses (the owner's choice in the window); the
+// port stays. The next start sets the address anew.
+void SetUrlAddress(uint32_t addressNetworkOrder);
+
 // The positive Winsock number of the set-up step that failed last, 0 when none did.
 int GetLastServerError();
 

@@ -1,0 +1,38 @@
+# Builds the .deb from the configured build and checks its contents and dependencies. Arguments:
+# BUILD_DIR, OUT_DIR and WITH_DESKTOP (1 when the desktop program is part of the build).
+file(REMOVE_RECURSE "${OUT_DIR}")
+execute_process(COMMAND cpack -G DEB --config "${BUILD_DIR}/CPackConfig.cmake" -B "${OUT_DIR}"
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cpack failed: ${output}")
+endif()
+file(GLOB packages "${OUT_DIR}/sarvo_*.deb")
+list(LENGTH packages count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one sarvo_*.deb in ${OUT_DIR}, found: ${packages}")
+endif()
+
+execute_process(COMMAND dpkg-deb --contents "${packages}" OUTPUT_VARIABLE contents)
+set(expected ./usr/bin/sarvo-cli ./usr/bin/pictorn ./usr/share/icons/hicolor/scalable/apps/sarvo.svg)
+if(WITH_DESKTOP)
+  list(APPEND expected ./usr/bin/sarvo ./usr/share/applications/keldanworks/sarvo.desktop)
+endif()
+foreach(file IN LISTS expected)
+  string(FIND "${contents}" " ${file}\n" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${file} is not in the package:\n${contents}")
+  endif()
+endforeach()
+
+# The dependencies are found from the linked libraries, not written by hand.
+execute_process(COMMAND dpkg-deb --field "${packages}" Depends OUTPUT_VARIABLE depends)
+foreach(library libc6 libsqlite3-0 libvips42)
+  string(FIND "${depends}" "${library}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "Depends lacks ${library}: ${depends}")
+  endif()
+endforeach()
+if(WITH_DESKTOP AND NOT depends MATCHES "libqt6core6")
+  message(FATAL_ERROR "Depends lacks the Qt libraries: ${depends}")
+endif()
+file(REMOVE_RECURSE "${OUT_DIR}")

@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QWidget>
+
+#include "QtTestApp.h"
+#include "support/TempFolder.h"
+#include "ui/BringWindowToFront.h"
+#include "ui/BrowseForFolder.h"
+
+namespace {
+
+class ShellDialogs : public ::testing::Test {
+protected:
+    void SetUp() override { sarvo::test::EnsureQtApplication(); }
+};
+
+TEST_F(ShellDialogs, BrowseStartsAtTheGivenFolderAndReturnsTheChosenOne) {
+    sarvo::test::TempFolder folders;
+    folders.WriteFile("start/keep", "");
+    folders.WriteFile("chosen/keep", "");
+    std::string path = folders.Child("start");
+    QString openedAt;
+    sarvo::test::AnswerNextFolderDialog(&openedAt, QString::fromStdString(folders.Child("chosen")));
+    EXPECT_TRUE(BrowseForFolder(nullptr, path));
+    EXPECT_EQ(openedAt.toStdString(), folders.Child("start"));
+    EXPECT_EQ(path, folders.Child("chosen"));
+}
+
+TEST_F(ShellDialogs, BrowseFromAMissingFolderStartsAtHomeAndCancelKeepsThePath) {
+    std::string path = "/no/such/folder";
+    QString openedAt;
+    sarvo::test::AnswerNextFolderDialog(&openedAt, QString());
+    EXPECT_FALSE(BrowseForFolder(nullptr, path));
+    EXPECT_EQ(openedAt, QDir::homePath());
+    EXPECT_EQ(path, "/no/such/folder");
+}
+
+TEST_F(ShellDialogs, HiddenOrMinimizedWindowComesBack) {
+    QWidget hidden;
+    BringWindowToFront(&hidden);
+    EXPECT_TRUE(hidden.isVisible());
+
+    QWidget minimized;
+    minimized.showMinimized();
+    QApplication::processEvents();
+    BringWindowToFront(&minimized);
+    QApplication::processEvents();
+    EXPECT_TRUE(minimized.isVisible());
+    EXPECT_FALSE(minimized.windowState() & Qt::WindowMinimized);
+}
+
+}  // namespace

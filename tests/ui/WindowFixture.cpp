@@ -1,0 +1,88 @@
+#include "ui/WindowFixture.h"
+
+#include <arpa/inet.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "server/HttpServer.h"
+#include "services/ServiceHandlers.h"
+#include "site/SiteHandlers.h"
+#include "store/Folders.h"
+#include "store/SiteSettings.h"
+#include "support/LoopbackServer.h"
+#include "ui/MainWindow.h"
+
+namespace sarvo::test {
+
+WindowHome::WindowHome() : m_port(PickFreePort()) {
+    static const bool registered = [] {
+        RegisterSiteHandlers();
+        RegisterServiceHandlers();
+        return true;
+    }();
+    (void)registered;
+    SetListenIp(htonl(INADDR_LOOPBACK));
+    SetListenPort(m_port);
+}
+
+std::string WindowHome::ShareFolder(const std::string& name, bool subfolders, bool canPost, bool visible,
+                                    bool zip) {
+    SharedFolder folder;
+    folder.name = name;
+    folder.location = m_home.Child("shares/" + name);
+    std::filesystem::create_directories(folder.location);
+    folder.canBrowseSubfolders = subfolders;
+    folder.canPostFiles = canPost;
+    folder.visible = visible;
+    folder.zipDownload = zip;
+    WriteSharedFolder(folder);
+    return folder.location;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+void AnswerNextMessageBox(QMessageBox::StandardButton answer, QString* shownText) {
+    auto* poll = new QTimer(qApp);
+    const QDeadlineTimer deadline(10000);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, shownText, deadline] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (deadline.hasExpired())
+                poll->deleteLater();
+            return;
+        }
+        if (shownText)
+            *shownText = box->text();
+        if (QAbstractButton* button = box->button(answer))
+            button->click();
+        else
+            box->reject();
+        poll->deleteLater();
+    });
+    poll->start(20);
+}
+
+bool StartThroughButton(ui::MainWindow& window) {
+    auto* start = window.findChild<QPushButton*>(QStringLiteral("Start Server"));
+    start->click();
+    return WaitFor([&] { return !window.IsBusy(); });
+}
+
+bool StopThroughButton(ui::MainWindow& window) {
+    auto* start = window.findChild<QPushButton*>(QStringLiteral("Start Server"));
+    AnswerNextMessageBox(QMessageBox::Yes);
+    start->click();
+    return WaitFor([&] { return !window.IsBusy() && !IsServerRunning(); });
+}
+
+}  // namespace sarvo::test
