@@ -176,7 +176,7 @@ bool FolderPropertyDialog::Browse() {
     SetLastFolder(ToStore(chosen));
     m_location->setText(chosen);
     if (Trimmed(m_name).isEmpty())
-        m_name->setText(QFileInfo(chosen).fileName());
+        m_name->setText(FitToBytes(QFileInfo(chosen).fileName(), kNameMaxLength));
     m_name->setFocus();
     m_name->selectAll();
     UpdateControls();

@@ -116,12 +116,10 @@ void HomePageDialog::ChooseFile() {
 }
 
 void HomePageDialog::LimitDescription() {
-    QString text = m_description->toPlainText();
+    const QString text = m_description->toPlainText();
     if (text.toUtf8().size() <= kDescriptionMaxLength)
         return;
-    while (text.toUtf8().size() > kDescriptionMaxLength)
-        text.chop(1);
-    m_description->setPlainText(text);
+    m_description->setPlainText(FitToBytes(text, kDescriptionMaxLength));
     m_description->moveCursor(QTextCursor::End);
 }
 

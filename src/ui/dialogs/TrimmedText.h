@@ -15,6 +15,8 @@ QString FromStore(std::string_view text);
 std::string ToStore(const QString& text);
 
 QString Trimmed(const QString& text);
+// The text cut at its end, whole characters at a time, until its UTF-8 fits maxBytes.
+QString FitToBytes(QString text, int maxBytes);
 QString Trimmed(const QLineEdit* edit);
 
 }  // namespace sarvo::ui

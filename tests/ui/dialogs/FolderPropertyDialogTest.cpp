@@ -112,6 +112,14 @@ TEST_F(DialogTest, NewFolderWhoseFirstChoiceIsCancelledIsCancelledWhole) {
     EXPECT_FALSE(EnumFolderName(0, name));
 }
 
+TEST_F(DialogTest, NameTakenFromALongFolderNameFitsTheStoresLimitInBytes) {
+    const QString umlauts(30, QChar(0xC4));
+    FolderPropertyDialog dialog(nullptr, QString(), ChooserGiving(QStringLiteral("/srv/") + umlauts));
+    ASSERT_TRUE(dialog.Browse());
+    EXPECT_EQ(Child<QLineEdit>(&dialog, kNameLabel)->text(), QString(24, QChar(0xC4))) << "two bytes each";
+    EXPECT_TRUE(Child<QPushButton>(&dialog, kOkButton)->isEnabled());
+}
+
 TEST_F(DialogTest, FolderRenameMovesEveryValueAndCancelChangesNothing) {
     const SharedFolder photos{"Photos", "Our pictures", "/srv/photos", true, true, false, true, true};
     ASSERT_TRUE(WriteSharedFolder(photos));
