@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "store/Folders.h"
 #include "ui/dialogs/PropertyDialog.h"
 
 class QCheckBox;
@@ -28,9 +29,10 @@ class FolderPropertyDialog : public PropertyDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kLocationMaxLength = 259;
-    static constexpr int kNameMaxLength = 48;
-    static constexpr int kDescriptionMaxLength = 80;
+    // The store's limits, in bytes of UTF-8.
+    static constexpr int kLocationMaxLength = static_cast<int>(kFolderLocationMax);
+    static constexpr int kNameMaxLength = static_cast<int>(kFolderNameMax);
+    static constexpr int kDescriptionMaxLength = static_cast<int>(kFolderDescriptionMax);
     // The chooser opens by itself for a new folder once the dialog is on screen.
     static constexpr int kAutoBrowseDelayMs = 10;
 
