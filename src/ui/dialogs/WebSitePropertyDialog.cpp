@@ -68,7 +68,8 @@ WebSitePropertyDialog::WebSitePropertyDialog(QWidget* parent, WebSitePropertyAct
     m_address = new QComboBox(server);
     m_address->setObjectName(kIpLabel);
     m_address->setMinimumContentsLength(15);
-    m_port = NamedLineEdit(kPortLabel, kPortMaxLength, server);
+    m_port = NamedLineEdit(kPortLabel, 0, server);
+    m_port->setMaxLength(kPortMaxLength);
     m_port->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_port));
     m_port->setMaximumWidth(m_port->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
