@@ -153,6 +153,7 @@ WebSitePropertyActions GalleryActions() {
     actions.createDesktopShortcut = [] { return true; };
     actions.deleteDesktopShortcut = [] { return true; };
     actions.uninstall = [](QWidget*) {};
+    actions.openGuestbook = [](QWidget*) {};
     return actions;
 }
 
