@@ -11,6 +11,7 @@
 #include "store/SiteSettings.h"
 #include "ui/dialogs/DialogTexts.h"
 #include "ui/dialogs/IpAddressText.h"
+#include "ui/dialogs/ListRows.h"
 #include "ui/dialogs/NamedControls.h"
 #include "ui/dialogs/TrimmedText.h"
 
@@ -45,7 +46,7 @@ AutoBlockerDialog::AutoBlockerDialog(QWidget* parent) : PropertyDialog(parent, k
     setMinimumWidth(380);
 
     connect(m_remove, &QPushButton::clicked, this, [this] {
-        qDeleteAll(m_list->selectedItems());
+        RemoveSelectedRows(m_list);
         UpdateControls();
     });
     UpdateControlsOn(m_list, &QListWidget::itemSelectionChanged);

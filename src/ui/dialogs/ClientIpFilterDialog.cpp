@@ -11,6 +11,7 @@
 #include "store/SiteSettings.h"
 #include "ui/dialogs/DialogTexts.h"
 #include "ui/dialogs/IpAddressEditorDialog.h"
+#include "ui/dialogs/ListRows.h"
 #include "ui/dialogs/NamedControls.h"
 #include "ui/dialogs/TrimmedText.h"
 
@@ -118,7 +119,7 @@ void ClientIpFilterDialog::EditAddress() {
 }
 
 void ClientIpFilterDialog::RemoveAddresses() {
-    qDeleteAll(m_list->selectedItems());
+    RemoveSelectedRows(m_list);
     UpdateControls();
 }
 
