@@ -147,6 +147,21 @@ TEST_F(DialogTest, FolderRenameMovesEveryValueAndCancelChangesNothing) {
     EXPECT_FALSE(EnumFolderName(1, only)) << "one folder, under one name";
 }
 
+TEST_F(DialogTest, FolderRenamedInOtherCaseKeepsItsValuesUnderTheNewSpelling) {
+    ASSERT_TRUE(WriteSharedFolder({"Photos", "Our pictures", "/srv/photos", true, true, false, true, true}));
+    FolderPropertyDialog dialog(nullptr, QStringLiteral("Photos"), ChooserGiving({}));
+    TypeInto(Child<QLineEdit>(&dialog, kNameLabel), QStringLiteral("PHOTOS"));
+    Child<QPushButton>(&dialog, kOkButton)->click();
+    std::string name;
+    ASSERT_TRUE(EnumFolderName(0, name));
+    EXPECT_EQ(name, "PHOTOS");
+    EXPECT_FALSE(EnumFolderName(1, name));
+    SharedFolder renamed;
+    ASSERT_TRUE(ReadSharedFolder("PHOTOS", renamed));
+    EXPECT_EQ(renamed.location, "/srv/photos");
+    EXPECT_TRUE(renamed.followLinks);
+}
+
 TEST_F(DialogTest, FolderOkWithoutChangesRewritesTheSameValues) {
     ASSERT_TRUE(CreateKey(Hive::CurrentUser, std::string(kFoldersKey) + "\\Bare"));
     ASSERT_TRUE(SetFolderLocation("Bare", "/srv/bare"));
