@@ -22,6 +22,7 @@ TEST_F(FoldersTest, AFolderKeyWithoutValuesHasTheDefaults) {
     EXPECT_FALSE(IsZipDownloadAllowed("Bare"));
     EXPECT_FALSE(CanBrowseSubfolders("Bare"));
     EXPECT_FALSE(CanPostFiles("Bare"));
+    EXPECT_FALSE(FollowsLinks("Bare"));
     std::string location;
     EXPECT_FALSE(GetFolderLocation("Bare", location)) << "a folder without a location cannot be resolved";
     SharedFolder folder;
@@ -31,7 +32,8 @@ TEST_F(FoldersTest, AFolderKeyWithoutValuesHasTheDefaults) {
 }
 
 TEST_F(FoldersTest, WrittenFoldersReadBackWholeAndEnumerateInOrder) {
-    SharedFolder music{"Music", "Songs", "/home/owner/" + std::string(188, 'm'), true, true, false, true};
+    const std::string location = "/home/owner/" + std::string(188, 'm');
+    SharedFolder music{"Music", "Songs", location, true, true, false, true, true};
     ASSERT_EQ(music.location.size(), 200u);
     ASSERT_TRUE(WriteSharedFolder(music));
     ASSERT_TRUE(WriteSharedFolder({"archive", "", "/srv/archive", false, false, true, false}));
@@ -44,6 +46,7 @@ TEST_F(FoldersTest, WrittenFoldersReadBackWholeAndEnumerateInOrder) {
     EXPECT_TRUE(read.canPostFiles);
     EXPECT_FALSE(read.visible);
     EXPECT_TRUE(read.zipDownload);
+    EXPECT_TRUE(read.followLinks);
 
     std::string name;
     ASSERT_TRUE(EnumFolderName(0, name));

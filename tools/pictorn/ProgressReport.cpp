@@ -3,6 +3,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "common/Format.h"
 
 namespace sarvo::pictorn {
@@ -125,6 +127,9 @@ void ProgressReport::IndexFailed(const std::string& text) {
 RunCounts ProgressReport::Finish() {
     std::lock_guard<std::mutex> lock(m_lock);
     m_counts.seconds = SecondsLocked();
+    // The last count is drawn even when it came within the redraw interval, so that a program reading
+    // the live line sees the run end at its total.
+    DrawLocked(true);
     ClearLineLocked();
     std::fflush(m_err);
     std::fputs(FormatSummary(m_counts).c_str(), m_out);
@@ -162,6 +167,10 @@ void ProgressReport::DrawLocked(bool force) {
 }
 
 ProgressStyle ProgressStyleForStderr() {
+    const char* asked = std::getenv(kProgressEnvironmentVariable);
+    if (asked && std::string_view(asked) == "live") {
+        return ProgressStyle::Live;
+    }
     return ::isatty(STDERR_FILENO) ? ProgressStyle::Live : ProgressStyle::Quiet;
 }
 

@@ -67,7 +67,11 @@ private:
     bool m_lineShown = false;
 };
 
-// Live when stderr is a terminal.
+// Set to "live" by a program that starts the tool with stderr on a pipe and reads the live line, as
+// the desktop window's folder dialog does to show a progress bar.
+inline constexpr char kProgressEnvironmentVariable[] = "PICTORN_PROGRESS";
+
+// Live when stderr is a terminal or the environment asks for the live line.
 ProgressStyle ProgressStyleForStderr();
 
 }  // namespace sarvo::pictorn

@@ -72,10 +72,12 @@ std::string Quoted(const std::string& text) {
 
 // argv[0] is the program's path. stdout and stderr go to files in scratchFolder, so neither is a
 // terminal, as when the server starts the tool.
-ChildResult RunChild(const std::vector<std::string>& argv, const std::string& scratchFolder) {
+// environment is put before the command as NAME=value words.
+ChildResult RunChild(const std::vector<std::string>& argv, const std::string& scratchFolder,
+                     const std::string& environment = "") {
     const std::string outPath = scratchFolder + "/child.out";
     const std::string errPath = scratchFolder + "/child.err";
-    std::string command = "exec";
+    std::string command = environment.empty() ? "exec" : environment + " exec";
     for (const std::string& arg : argv) {
         command += " " + Quoted(arg);
     }
@@ -92,10 +94,10 @@ ChildResult RunChild(const std::vector<std::string>& argv, const std::string& sc
 
 class PictornCommand : public ::testing::Test {
 protected:
-    ChildResult Run(const std::vector<std::string>& args) {
+    ChildResult Run(const std::vector<std::string>& args, const std::string& environment = "") {
         std::vector<std::string> argv = {kPictorn};
         argv.insert(argv.end(), args.begin(), args.end());
-        return RunChild(argv, m_scratch.Path());
+        return RunChild(argv, m_scratch.Path(), environment);
     }
 
     sarvo::test::TempFolder m_photos;
@@ -151,6 +153,17 @@ TEST_F(PictornCommand, IndexesEveryReadablePictureTurnedAndOnWhiteAndNamesTheBro
         EXPECT_TRUE(preview.Near(want.leftX, want.leftY, want.left));
         EXPECT_TRUE(preview.Near(want.rightX, want.rightY, want.right));
     }
+}
+
+TEST_F(PictornCommand, LiveLineOnAPipeWhenTheEnvironmentAsksForIt) {
+    // The desktop window reads the count from the live line to show its progress bar.
+    WritePicture(m_photos.Child("a.png"), 40, 40, kRed, kBlue);
+    WritePicture(m_photos.Child("b.png"), 40, 40, kBlue, kRed);
+    const ChildResult result = Run({m_photos.Path(), "0"}, "PICTORN_PROGRESS=live");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("\r\033[K0/2 pictures"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("2/2 pictures"), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("2 of 2 pictures"), std::string::npos) << result.out;
 }
 
 TEST_F(PictornCommand, SubFoldersGetTheirOwnIndexOnlyWithOne) {
