@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/Format.h"
+#include "common/Html.h"
 #include "common/TextHolder.h"
 #include "server/Dispatch.h"
 #include "server/HttpResponse.h"
@@ -49,7 +50,7 @@ void AppendNavigationBar(std::string& page, const ResolvedPath& path, const std:
     const int columns = kBaseNavigationColumns + (inSubfolder ? 1 : 0) + (rights.canPost ? 1 : 0);
     page += Format("<table cols=\"%d\" rows=\"1\" border=\"0\" width=\"100%%\">\r\n", columns);
     page += "<tr>\r\n<td><h5>[";
-    page += shownName;
+    AppendHtmlEscaped(page, shownName);
     page += "]</h5></td>\r\n<td width=\"50\" noWrap align=\"center\"><a href=\"/\">Home</a></td>\r\n";
     if (inSubfolder)
         page += "<td width=\"110\" noWrap align=\"center\"><a href=\"..\">Parent Folder</a></td>\r\n";
@@ -66,7 +67,7 @@ void AppendFolderRow(std::string& page, const FindData& entry, const ShareRights
     AppendLinkTarget(page, entry.name);
     const std::string link = page.substr(linkStart);
     page += "/\">[";
-    AppendUtf8(page, entry.name);
+    AppendEscapedUtf8(page, entry.name);
     page += "]</a></td>\r\n";
     page += kTypeCellStart;
     page += "File Folder</td>\r\n";
@@ -99,10 +100,10 @@ void AppendFileRow(std::string& page, const FindData& entry, const std::string& 
     AppendLinkTarget(page, entry.name);
     page += "\">";
     TitleReader title(folder, entry.name);
-    AppendUtf8(page, title.HasTitle() ? title.Title() : entry.name);
+    AppendEscapedUtf8(page, title.HasTitle() ? title.Title() : entry.name);
     page += "</a></td>\r\n";
     page += kTypeCellStart;
-    AppendUtf8(page, FileTypeName(entry));
+    AppendEscapedUtf8(page, FileTypeName(entry));
     page += "</td>\r\n";
     AppendSizeAndTimeCells(page, entry, times);
     page += kNoZipCell;
@@ -116,7 +117,7 @@ void BuildFolderListing(HttpResponse& response, const ResolvedPath& path) {
     response.AddExpires(0, 30);
     response.AddHeader("Accept-Ranges", "bytes");
     response.SetConnection("close");
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
 
     const std::string shownName = AnsiToUtf8(path.lastComponent).Str();
     response.BeginHtmlPage(shownName, "#ffffff");

@@ -109,7 +109,7 @@ void BuildPostFilePage(HttpResponse& response, const ResolvedPath& path, std::st
     response.AddExpires(0, 5);
     response.AddHeader("Accept-Ranges", "bytes");
     response.SetConnection("close");
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
     response.BeginHtmlPage(kPageTitle, kPageColor, kPageScript);
 
     std::string page = kTitleBarStart;

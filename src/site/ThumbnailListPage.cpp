@@ -3,7 +3,9 @@
 #include <string>
 
 #include "common/Format.h"
+#include "common/Html.h"
 #include "common/TextHolder.h"
+#include "common/Url.h"
 #include "server/HttpResponse.h"
 #include "server/PathResolver.h"
 #include "server/SendResponse.h"
@@ -34,18 +36,20 @@ constexpr char kSpacerCell[] = "<td width=\"6\">&nbsp;</td>\r\n";
 enum class RowPlace { First, Later };
 
 void AppendPictureCell(std::string& row, RowPlace place, const std::string& name) {
+    std::string link;
+    AppendLinkEncoded(link, name);
     row += place == RowPlace::First ? "<td width=\"120\" class=\"pic\"><a href=\"./"
                                     : "<td class=\"pic\"><a href=\"./";
-    row += name;
+    row += link;
     row += "\" target=\"_blank\"><img src=\"./";
-    row += name;
+    row += link;
     row += "?thumbnail\"></a></td>\r\n";
 }
 
 void AppendCaptionCell(std::string& row, RowPlace place, const std::string& name,
                        const ThumbnailEntryHeader& entry) {
     row += place == RowPlace::First ? "<td width=\"120\" class=\"inf\"><div>" : "<td class=\"inf\"><div>";
-    row += name;
+    AppendHtmlEscaped(row, name);
     // Dimension B is the preview's width and A its height, so the caption reads "width x height".
     row += Format("<br>%lu x %lu<br>&nbsp;</div></td>\r\n", static_cast<unsigned long>(entry.dimensionB),
                   static_cast<unsigned long>(entry.dimensionA));
@@ -92,7 +96,7 @@ void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath) 
     response.AddExpires(0, kThumbnailListExpiresMinutes);
     response.AddHeader("Accept-Ranges", "bytes");
     response.SetConnection("close");
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
 
     response.AppendText(kPageHead);
     // A missing index reads as one without entries, so the page still comes out whole.
