@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/FindData.h"
+#include "server/HttpRequest.h"
 
 // The server has no document root: its URL space is made of named places (the home page, the shared
 // folders, the published single files and the three services). Resolving a request path says which
@@ -24,9 +25,10 @@ enum class PathKind {
     CommunityPath = 7,
 };
 
-// Longer first segments and rests are not names this server ever hands out.
-inline constexpr size_t kMaxFirstSegmentLength = 48;
-inline constexpr size_t kMaxRestLength = 256;
+// Longer first segments and rests are not names this server ever hands out; the same limits as
+// request reading applies.
+inline constexpr size_t kMaxFirstSegmentLength = kMaxFirstPathSegment;
+inline constexpr size_t kMaxRestLength = kMaxPathRest;
 
 inline constexpr char kGuestbookTitle[] = "You can drop a message here";
 inline constexpr char kWebchatTitle[] = "Sarvo Chat Room";
