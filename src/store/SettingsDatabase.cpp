@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/SpecialFolders.h"
 
 namespace sarvo {
@@ -80,6 +81,18 @@ bool SetUp(SettingsConnection& connection, const char* sql) {
     return false;
 }
 
+// The store holds the users' passwords: its folder is the owner's alone, and so are the database and
+// the write-ahead log and index that SQLite creates beside it (it gives them the database's mode).
+// Earlier installs created them readable by everyone, so existing files are corrected as well.
+void RestrictStoreFiles(const std::string& path) {
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (!folder.empty() && EnsureFolderExists(folder))
+        RestrictToOwner(folder);
+    CreateOwnerOnlyFile(path);
+    for (const char* suffix : {"", "-wal", "-shm"})
+        RestrictToOwner(path + suffix);
+}
+
 std::unique_ptr<SettingsConnection> OpenConnection(const std::string& path) {
     std::string folder = path.substr(0, path.rfind('/'));
     if (!folder.empty() && !EnsureFolderExists(folder))
@@ -109,6 +122,7 @@ public:
             if (path != m_path) {
                 m_free.clear();
                 m_path = path;
+                RestrictStoreFiles(path);
             }
             if (!m_free.empty()) {
                 auto connection = std::move(m_free.back());
@@ -128,6 +142,8 @@ public:
     void CloseAll() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_free.clear();
+        // The next connection checks the files' permissions again, as a start of the program does.
+        m_path.clear();
     }
 
 private:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <thread>
 
 #include "support/TempFolder.h"
@@ -16,6 +18,25 @@ protected:
     ~RegistryTest() override { CloseSettingsStore(); }
     test::ScopedSarvoHome m_home;
 };
+
+// The store holds the users' passwords; earlier installs left it readable by every local user.
+TEST_F(RegistryTest, StoreFilesAreTheOwnersAloneAndAreCorrectedOnStart) {
+    auto modeOf = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+    };
+    const std::string database = m_home.Child("settings.db");
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "new install" : "existing install");
+        ASSERT_TRUE(WriteText(Hive::CurrentUser, kKey, "password", "secret"));
+        EXPECT_EQ(modeOf(m_home.Path()), 0700);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            EXPECT_EQ(modeOf(database + suffix), 0600) << suffix;
+        CloseSettingsStore();
+        ASSERT_EQ(::chmod(m_home.Path().c_str(), 0755), 0);
+        ASSERT_EQ(::chmod(database.c_str(), 0644), 0);
+    }
+}
 
 TEST_F(RegistryTest, ValuesRoundTripWithTheirTypes) {
     ASSERT_TRUE(WriteText(Hive::CurrentUser, kKey, "title", "Hello"));
@@ -72,7 +93,8 @@ TEST_F(RegistryTest, KeyPathsAndValueNamesIgnoreCase) {
 TEST_F(RegistryTest, SubkeysEnumerateAlphabeticallyAndValuesInCreationOrder) {
     for (const char* name : {"delta", "Alpha", "charlie", "Bravo"})
         ASSERT_TRUE(CreateKey(Hive::CurrentUser, std::string(kKey) + "\\" + name));
-    EXPECT_EQ(ListSubkeys(Hive::CurrentUser, kKey), (std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}));
+    EXPECT_EQ(ListSubkeys(Hive::CurrentUser, kKey),
+              (std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}));
 
     for (const char* name : {"zulu", "alpha", "mike"})
         ASSERT_TRUE(WriteNumber(Hive::CurrentUser, kKey, name, 1));
@@ -126,7 +148,8 @@ TEST_F(RegistryTest, RemovingAMissingValueFails) {
 
 TEST_F(RegistryTest, ABatchIsAllOrNothing) {
     ASSERT_TRUE(WriteNumber(Hive::CurrentUser, kKey, "kept", 1));
-    RegistryOperation set{RegistryOperation::Kind::SetValue, Hive::CurrentUser, kKey, {"new", ValueType::Dword, {2, 0, 0, 0}}};
+    RegistryOperation set{
+        RegistryOperation::Kind::SetValue, Hive::CurrentUser, kKey, {"new", ValueType::Dword, {2, 0, 0, 0}}};
     RegistryOperation invalid{RegistryOperation::Kind::CreateKey, Hive::CurrentUser, "a\\\\b", {}};
     RegistryOperation removeKept{RegistryOperation::Kind::DeleteKeyTree, Hive::CurrentUser, kKey, {}};
     EXPECT_FALSE(ApplyRegistryBatch({removeKept, set, invalid}));
@@ -146,7 +169,8 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < kWritesPerThread; ++i) {
-                WriteNumber(Hive::CurrentUser, kKey, "thread" + std::to_string(t) + "-" + std::to_string(i), i);
+                WriteNumber(Hive::CurrentUser, kKey, "thread" + std::to_string(t) + "-" + std::to_string(i),
+                            i);
                 uint32_t ignored = 0;
                 ReadNumber(Hive::CurrentUser, kKey, "thread0-0", ignored);
             }
