@@ -74,7 +74,7 @@ void ServeFile(FileResponse& response, const ResolvedPath& path, const FileCondi
         ComposeNotModified(response);
         return;
     }
-    if (!response.OpenFile(path.diskPath))
+    if (!response.OpenFile(path.diskPath, path.confinement))
         return;
 
     const uint64_t size = response.FileSize();

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ConfinedOpen.h"
 #include "platform/FindData.h"
 #include "server/HttpRequest.h"
 
@@ -47,6 +48,9 @@ struct ResolvedPath {
     std::string title;          // a service's title or a shared folder's description
     FindData findData;
     std::string entityTag;  // "" for services and for the root without a home page file
+    // Below a shared folder: the folder on disk and whether links may lead out of it. Every later
+    // open of diskPath or of a path below it goes through OpenConfined with it.
+    Confinement confinement;
 };
 
 // requestPath is the raw path of the request line, still percent-encoded. Every failure gives a

@@ -129,7 +129,8 @@ void BuildFolderListing(HttpResponse& response, const ResolvedPath& path) {
 
     DirectoryList list;
     ScanDirectory(list, path.diskPath,
-                  rights.browseSubfolders ? ScanEntries::FilesAndFolders : ScanEntries::FilesOnly);
+                  rights.browseSubfolders ? ScanEntries::FilesAndFolders : ScanEntries::FilesOnly,
+                  path.confinement);
     SortDirectoryList(list, SortColumn::Name, SortOrder::Ascending);
 
     // Rows are put together in a small string that is handed to the response whenever it fills: the

@@ -179,7 +179,7 @@ int ReceivePostedFiles(ConnectionContext& connection, const ResolvedPath& path) 
     if (int result = SpoolBody(connection, contentLength, spool.Descriptor()); result < 0)
         return result;
     MultipartSplitter splitter;
-    splitter.Split(spool.Descriptor(), boundary, path.diskPath);
+    splitter.Split(spool.Descriptor(), boundary, path.diskPath, path.confinement);
     spool.Close();
     return SendUploadResult(connection, path, &splitter);
 }

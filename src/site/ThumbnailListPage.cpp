@@ -90,7 +90,8 @@ bool AppendRow(HttpResponse& response, ThumbnailIndex& index, RowPlace place) {
 
 }  // namespace
 
-void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath) {
+void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath,
+                            const Confinement& confinement) {
     response.BeginResponse(200);
     response.AddDateHeader("Last-Modified");
     response.AddExpires(0, kThumbnailListExpiresMinutes);
@@ -101,7 +102,7 @@ void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath) 
     response.AppendText(kPageHead);
     // A missing index reads as one without entries, so the page still comes out whole.
     ThumbnailIndex index;
-    index.Open(indexPath);
+    index.Open(indexPath, confinement);
     response.AppendText(Format("<table width=\"100%%\" cols=\"%d\" cellSpacing=\"0\" cellPadding=\"0\">\r\n",
                                kThumbnailTableColumns));
     RowPlace place = RowPlace::First;
@@ -114,7 +115,7 @@ void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath) 
 
 int SendThumbnailList(ConnectionContext& connection, const ResolvedPath& path) {
     HttpResponse response;
-    BuildThumbnailListPage(response, path.diskPath);
+    BuildThumbnailListPage(response, path.diskPath, path.confinement);
     return SendResponse(connection, response, ProgressReport::On);
 }
 

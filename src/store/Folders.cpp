@@ -18,6 +18,7 @@ constexpr char kBrowseSubfolders[] = "canbrowsesubfld";
 constexpr char kPostFiles[] = "canpostfiles";
 constexpr char kVisible[] = "Visible";
 constexpr char kZipDownload[] = "zipDownload";
+constexpr char kFollowLinks[] = "followlinks";
 
 std::string FolderKey(std::string_view name) {
     return Format("%s\\%.*s", kFoldersKey, static_cast<int>(name.size()), name.data());
@@ -56,7 +57,8 @@ std::vector<RegistryOperation> FolderWrites(const SharedFolder& folder) {
             SetFlag(key, kBrowseSubfolders, folder.canBrowseSubfolders),
             SetFlag(key, kPostFiles, folder.canPostFiles),
             SetFlag(key, kVisible, folder.visible),
-            SetFlag(key, kZipDownload, folder.zipDownload)};
+            SetFlag(key, kZipDownload, folder.zipDownload),
+            SetFlag(key, kFollowLinks, folder.followLinks)};
 }
 
 }  // namespace
@@ -65,7 +67,9 @@ bool EnumFolderName(int index, std::string& out) {
     return EnumSubkey(Hive::CurrentUser, kFoldersKey, index, out, kNameBufferSize);
 }
 
-bool FolderExists(std::string_view name) { return !name.empty() && KeyExists(Hive::CurrentUser, FolderKey(name)); }
+bool FolderExists(std::string_view name) {
+    return !name.empty() && KeyExists(Hive::CurrentUser, FolderKey(name));
+}
 
 bool RemoveFolder(std::string_view name) {
     return !name.empty() && DeleteKeyTree(Hive::CurrentUser, FolderKey(name));
@@ -79,10 +83,21 @@ bool GetFolderLocation(std::string_view name, std::string& out) {
     return ReadText(Hive::CurrentUser, FolderKey(name), kLocation, out, kLocationBufferSize);
 }
 
-bool CanBrowseSubfolders(std::string_view name) { return ReadFlag(name, kBrowseSubfolders, false); }
-bool CanPostFiles(std::string_view name) { return ReadFlag(name, kPostFiles, false); }
-bool IsFolderVisible(std::string_view name) { return ReadFlag(name, kVisible, true); }
-bool IsZipDownloadAllowed(std::string_view name) { return ReadFlag(name, kZipDownload, false); }
+bool CanBrowseSubfolders(std::string_view name) {
+    return ReadFlag(name, kBrowseSubfolders, false);
+}
+bool CanPostFiles(std::string_view name) {
+    return ReadFlag(name, kPostFiles, false);
+}
+bool IsFolderVisible(std::string_view name) {
+    return ReadFlag(name, kVisible, true);
+}
+bool IsZipDownloadAllowed(std::string_view name) {
+    return ReadFlag(name, kZipDownload, false);
+}
+bool FollowsLinksOutside(std::string_view name) {
+    return ReadFlag(name, kFollowLinks, false);
+}
 
 bool SetFolderDescription(std::string_view name, std::string_view description) {
     return WriteText(Hive::CurrentUser, FolderKey(name), kDescription, description);
@@ -92,10 +107,21 @@ bool SetFolderLocation(std::string_view name, std::string_view location) {
     return WriteText(Hive::CurrentUser, FolderKey(name), kLocation, location);
 }
 
-bool SetCanBrowseSubfolders(std::string_view name, bool on) { return WriteFlag(name, kBrowseSubfolders, on); }
-bool SetCanPostFiles(std::string_view name, bool on) { return WriteFlag(name, kPostFiles, on); }
-bool SetFolderVisible(std::string_view name, bool on) { return WriteFlag(name, kVisible, on); }
-bool SetZipDownloadAllowed(std::string_view name, bool on) { return WriteFlag(name, kZipDownload, on); }
+bool SetCanBrowseSubfolders(std::string_view name, bool on) {
+    return WriteFlag(name, kBrowseSubfolders, on);
+}
+bool SetCanPostFiles(std::string_view name, bool on) {
+    return WriteFlag(name, kPostFiles, on);
+}
+bool SetFolderVisible(std::string_view name, bool on) {
+    return WriteFlag(name, kVisible, on);
+}
+bool SetZipDownloadAllowed(std::string_view name, bool on) {
+    return WriteFlag(name, kZipDownload, on);
+}
+bool SetFollowsLinksOutside(std::string_view name, bool on) {
+    return WriteFlag(name, kFollowLinks, on);
+}
 
 bool ReadSharedFolder(std::string_view name, SharedFolder& out) {
     if (!FolderExists(name))
@@ -117,6 +143,7 @@ bool ReadSharedFolder(std::string_view name, SharedFolder& out) {
     out.canPostFiles = CanPostFiles(name);
     out.visible = IsFolderVisible(name);
     out.zipDownload = IsZipDownloadAllowed(name);
+    out.followLinks = FollowsLinksOutside(name);
     return true;
 }
 

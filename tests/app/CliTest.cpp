@@ -62,7 +62,14 @@ TEST_F(CliTest, ShareAddStoresTheFolderWithItsFlags) {
     EXPECT_TRUE(folder.zipDownload);
 
     CliResult list = Run({"share", "list"});
-    EXPECT_EQ(list.out, "Music\t" + music + "\tlisting=yes subfolders=yes post=no zip=yes\tMy songs\n");
+    EXPECT_EQ(list.out,
+              "Music\t" + music + "\tlisting=yes subfolders=yes post=no zip=yes followlinks=no\tMy songs\n");
+
+    ASSERT_EQ(Run({"share", "set", "Music", "--follow-links"}).status, kExitOk);
+    EXPECT_TRUE(FollowsLinksOutside("Music"));
+    EXPECT_NE(Run({"share", "list"}).out.find("followlinks=yes"), std::string::npos);
+    ASSERT_EQ(Run({"share", "set", "Music", "--no-follow-links"}).status, kExitOk);
+    EXPECT_FALSE(FollowsLinksOutside("Music"));
 }
 
 TEST_F(CliTest, ShareAddRefusesBadNamesAndPathsAndChangesNothing) {
@@ -72,6 +79,7 @@ TEST_F(CliTest, ShareAddRefusesBadNamesAndPathsAndChangesNothing) {
         {"share", "add", "WEBCHAT", folder},
         {"share", "add", "a#b", folder},
         {"share", "add", "a&b", folder},
+        {"share", "add", "..", folder},
         {"share", "add", std::string(49, 'n'), folder},
         {"share", "add", "   ", folder},
         {"share", "add", "Missing", m_files.Child("does-not-exist")},
