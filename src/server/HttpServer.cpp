@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "common/Url.h"
@@ -17,6 +18,7 @@
 #include "platform/WinsockError.h"
 #include "server/AccessControl.h"
 #include "server/ClientActivity.h"
+#include "server/ClientQuota.h"
 #include "server/ConnectionContext.h"
 #include "server/Dispatch.h"
 #include "server/LocalClient.h"
@@ -47,16 +49,33 @@ void SetServerAddress(const sockaddr_in& address) {
     g_serverAddress = address;
 }
 
-bool AdmitClient(const TcpSocket& client) {
+// Whether the client may connect. A client from another computer takes one of its address's places,
+// and counted receives that address; this computer's own clients are not counted.
+bool AdmitClient(const TcpSocket& client, std::optional<uint32_t>& counted) {
     if (IsLocalClient(client))
         return true;
     sockaddr_in peer{};
     if (!client.GetAddress(peer, TcpSocket::AddressSide::Peer))
         return false;
-    return !IsBlockedAddress(peer.sin_addr.s_addr);
+    // The place is taken first: a client past its share is refused without a look into the store.
+    const uint32_t address = peer.sin_addr.s_addr;
+    if (!TakeClientPlace(address))
+        return false;
+    if (IsBlockedAddress(address)) {
+        ReleaseClientPlace(address);
+        return false;
+    }
+    counted = address;
+    return true;
 }
 
-void ConnectionThread(ConnectionContext* context) {
+void ReleasePlaces(const std::optional<uint32_t>& counted) {
+    if (counted)
+        ReleaseClientPlace(*counted);
+    g_activeConnections.fetch_sub(1);
+}
+
+void ConnectionThread(ConnectionContext* context, std::optional<uint32_t> counted) {
     std::unique_ptr<ConnectionContext> owned(context);
     const SocketHandle socket = owned->Handle();
     RecordConnected(socket);
@@ -66,21 +85,23 @@ void ConnectionThread(ConnectionContext* context) {
     // reaches the client whole even when it sent more than was read.
     if (owned->Handle() != kInvalidSocket)
         owned->CloseGracefully();
-    g_activeConnections.fetch_sub(1);
+    owned.reset();
+    ReleasePlaces(counted);
 }
 
-void StartConnection(TcpSocket& accepted) {
+void StartConnection(TcpSocket& accepted, const std::optional<uint32_t>& counted) {
     if (g_activeConnections.fetch_add(1) >= kMaxConnectionThreads) {
-        g_activeConnections.fetch_sub(1);
+        ReleasePlaces(counted);
         return;
     }
     auto* context = new ConnectionContext;
     context->Attach(accepted.DetachSocket());
     // No thread blocks inside a receive or a send: every wait is a bounded one of the socket layer.
     if (context->SetBlocking(false) < 0 ||
-        !StartDetachedThread([context] { ConnectionThread(context); }, kConnectionThreadStackSize)) {
+        !StartDetachedThread([context, counted] { ConnectionThread(context, counted); },
+                             kConnectionThreadStackSize)) {
         delete context;
-        g_activeConnections.fetch_sub(1);
+        ReleasePlaces(counted);
     }
 }
 
@@ -91,9 +112,10 @@ void AcceptPending(TcpSocket& listener) {
         TcpSocket accepted;
         if (listener.Accept(address, accepted) < 0)
             return;
-        if (!AdmitClient(accepted))
+        std::optional<uint32_t> counted;
+        if (!AdmitClient(accepted, counted))
             continue;  // closed without a byte by the destructor
-        StartConnection(accepted);
+        StartConnection(accepted, counted);
     }
 }
 
@@ -216,6 +238,10 @@ int GetLastServerError() {
 
 int ActiveConnectionCount() {
     return g_activeConnections.load();
+}
+
+bool IsServerCrowded() {
+    return g_activeConnections.load() > kCrowdedConnections;
 }
 
 std::string ServerUrl() {
