@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/Url.h"
+#include "platform/FreeMemory.h"
 #include "platform/LocalAddresses.h"
 #include "platform/Notification.h"
 #include "platform/ResourceLimits.h"
@@ -29,6 +30,8 @@ namespace {
 
 constexpr int kStartFailedSetup = 1;
 constexpr int kStartFailedAddress = 2;
+// More connections at once than this make a burst, after which free memory is returned.
+constexpr int kBurstConnections = 64;
 
 // The stop request wakes the server thread through a socket pair, so that it need not wait out the
 // accept step; the waits of the socket layer take sockets only.
@@ -40,6 +43,8 @@ std::atomic<bool> g_serverRunning{false};
 std::atomic<bool> g_stopRequested{false};
 std::atomic<int> g_lastServerError{0};
 std::atomic<int> g_activeConnections{0};
+// The most connections at once since they were last all gone.
+std::atomic<int> g_peakConnections{0};
 
 std::mutex g_addressLock;
 sockaddr_in g_serverAddress{};
@@ -72,7 +77,10 @@ bool AdmitClient(const TcpSocket& client, std::optional<uint32_t>& counted) {
 void ReleasePlaces(const std::optional<uint32_t>& counted) {
     if (counted)
         ReleaseClientPlace(*counted);
-    g_activeConnections.fetch_sub(1);
+    // Once a burst is over, the memory its threads allocated goes back to the system; otherwise the
+    // allocator would keep it in their arenas for good.
+    if (g_activeConnections.fetch_sub(1) == 1 && g_peakConnections.exchange(0) > kBurstConnections)
+        ReturnFreeMemory();
 }
 
 void ConnectionThread(ConnectionContext* context, std::optional<uint32_t> counted) {
@@ -90,9 +98,14 @@ void ConnectionThread(ConnectionContext* context, std::optional<uint32_t> counte
 }
 
 void StartConnection(TcpSocket& accepted, const std::optional<uint32_t>& counted) {
-    if (g_activeConnections.fetch_add(1) >= kMaxConnectionThreads) {
+    const int active = g_activeConnections.fetch_add(1) + 1;
+    if (active > kMaxConnectionThreads) {
         ReleasePlaces(counted);
         return;
+    }
+    for (int peak = g_peakConnections.load(); active > peak;) {
+        if (g_peakConnections.compare_exchange_weak(peak, active))
+            break;
     }
     auto* context = new ConnectionContext;
     context->Attach(accepted.DetachSocket());

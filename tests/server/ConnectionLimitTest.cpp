@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -133,6 +134,32 @@ TEST_F(ConnectionLimitTest, CrowdedServerClosesSlowHeadersFirst) {
     EXPECT_GE(ClosedByServer(), mustClose);
     EXPECT_LE(WaitForAtMost(kCrowdedConnections, 5s), kCrowdedConnections);
     EXPECT_TRUE(SmallRequestSucceeds());
+}
+
+int OpenDescriptorCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// 2,000 requests at once from this computer (not counted against a client's share), then none: the
+// server, which runs in this process, keeps no more descriptors than twice what it held before.
+TEST_F(ConnectionLimitTest, DescriptorsReturnAfterAFlood) {
+    SetLocalClientRule(LocalClientRule::Recognize);
+    ASSERT_TRUE(SmallRequestSucceeds());
+    ASSERT_TRUE(m_server.WaitForIdle());
+    const int before = OpenDescriptorCount();
+    Hold(1, 2000, Get("/share/a.txt"));
+    ASSERT_GE(m_held.size(), 1900u);
+    for (int descriptor : m_held) {
+        pollfd wait{descriptor, POLLIN, 0};
+        ::poll(&wait, 1, 5000);
+        ::close(descriptor);
+    }
+    m_held.clear();
+    ASSERT_TRUE(m_server.WaitForIdle(30s));
+    EXPECT_LE(OpenDescriptorCount(), 2 * before);
 }
 
 }  // namespace
