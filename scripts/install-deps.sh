@@ -8,6 +8,8 @@ packages=(
   zlib1g-dev libsqlite3-dev qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libvips-dev
   media-types curl python3
   unzip p7zip-full libarchive-tools chromium nodejs
+  # A slowloris attack from a tool nobody here wrote, which the flood tests survive.
+  slowhttptest
 )
 # npm comes with the nodejs of NodeSource; Debian's own nodejs needs the separate package.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

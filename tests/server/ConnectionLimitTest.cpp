@@ -1,10 +1,13 @@
 // Many connections from one client, or from many slow ones, through the real server: other visitors
 // are still answered. Loopback stands in for remote addresses (127.0.0.x are all this computer's).
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -48,6 +51,30 @@ int ConnectFrom(int host, uint16_t port) {
         return -1;
     }
     return descriptor;
+}
+
+// Sends the request from 127.0.0.<host> and reads the answer until the server closes (bounded).
+std::string RequestFrom(int host, uint16_t port, const std::string& request) {
+    const int descriptor = ConnectFrom(host, port);
+    if (descriptor < 0)
+        return "";
+    std::string answer;
+    if (::send(descriptor, request.data(), request.size(), MSG_NOSIGNAL) ==
+        static_cast<ssize_t>(request.size())) {
+        const auto deadline = Clock::now() + 10s;
+        char buffer[4096];
+        while (Clock::now() < deadline) {
+            pollfd wait{descriptor, POLLIN, 0};
+            if (::poll(&wait, 1, 1000) != 1)
+                continue;
+            const ssize_t got = ::recv(descriptor, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                break;
+            answer.append(buffer, static_cast<size_t>(got));
+        }
+    }
+    ::close(descriptor);
+    return answer;
 }
 
 // Waits (bounded) until the server holds at most limit connections; the count then.
@@ -134,6 +161,36 @@ TEST_F(ConnectionLimitTest, CrowdedServerClosesSlowHeadersFirst) {
     EXPECT_GE(ClosedByServer(), mustClose);
     EXPECT_LE(WaitForAtMost(kCrowdedConnections, 5s), kCrowdedConnections);
     EXPECT_TRUE(SmallRequestSucceeds());
+}
+
+// slowhttptest's slowloris at 3,000 connections from 127.0.0.1, while 127.0.0.2 asks for a file.
+TEST_F(ConnectionLimitTest, SlowlorisOfAnotherToolLeavesRoomForOthers) {
+    constexpr char kTool[] = "/usr/bin/slowhttptest";
+    if (::access(kTool, X_OK) != 0)
+        GTEST_SKIP() << kTool << " is not installed (scripts/install-deps.sh installs it)";
+    const std::string url = "http://127.0.0.1:" + std::to_string(m_server.Port()) + "/share/a.txt";
+    const pid_t tool = ::fork();
+    ASSERT_GE(tool, 0);
+    if (tool == 0) {
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, STDOUT_FILENO);
+        ::dup2(quiet, STDERR_FILENO);
+        ::execl(kTool, kTool, "-H", "-c", "3000", "-r", "1000", "-i", "5", "-l", "30", "-u", url.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // The attack is under way once its address holds its whole share.
+    const auto deadline = Clock::now() + 15s;
+    while (ActiveConnectionCount() < kMaxConnectionsPerClient && Clock::now() < deadline)
+        std::this_thread::sleep_for(50ms);
+    // At 1,000 a second the tool has tried its 3,000 by now, and keeps trying to replace those refused.
+    std::this_thread::sleep_for(3s);
+    const int heldByTool = ActiveConnectionCount();
+    const std::string answer = RequestFrom(2, m_server.Port(), Get("/share/a.txt"));
+    ::kill(tool, SIGKILL);
+    ::waitpid(tool, nullptr, 0);
+    EXPECT_EQ(heldByTool, kMaxConnectionsPerClient);
+    EXPECT_NE(answer.find("\r\n\r\nsmall"), std::string::npos) << answer;
 }
 
 int OpenDescriptorCount() {
