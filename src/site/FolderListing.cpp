@@ -95,11 +95,11 @@ void AppendThumbnailRow(std::string& page, const FindData& entry, ListingTimeFor
 }
 
 void AppendFileRow(std::string& page, const FindData& entry, const std::string& folder,
-                   ListingTimeFormat& times) {
+                   const Confinement& confinement, ListingTimeFormat& times) {
     page += kRowStart;
     AppendLinkTarget(page, entry.name);
     page += "\">";
-    TitleReader title(folder, entry.name);
+    TitleReader title(folder, entry.name, confinement);
     AppendEscapedUtf8(page, title.HasTitle() ? title.Title() : entry.name);
     page += "</a></td>\r\n";
     page += kTypeCellStart;
@@ -160,7 +160,7 @@ void BuildFolderListing(HttpResponse& response, const ResolvedPath& path) {
     }
     for (const FindData& entry : list) {
         if (!IsDirectoryEntry(entry) && !IsThumbnailIndexName(entry.name)) {
-            AppendFileRow(page, entry, path.diskPath, times);
+            AppendFileRow(page, entry, path.diskPath, path.confinement, times);
             flushWhenFull();
         }
     }
