@@ -17,6 +17,8 @@ packages=(
   qt6-svg-dev libqrencode-dev xvfb xauth x11-utils
   # The QR code's test reads the picture back with zbarimg.
   zbar-tools
+  # A slowloris attack from a tool nobody here wrote, which the flood tests survive.
+  slowhttptest
 )
 # npm comes with the nodejs of NodeSource; Debian's own nodejs needs the separate package.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

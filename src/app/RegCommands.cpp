@@ -10,7 +10,11 @@ namespace {
 constexpr char kExportUsage[] =
     "Usage: sarvo-cli export-reg FILE\n"
     "Writes every setting, shared folder, published file and user as a Windows .reg file\n"
-    "(HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo), as the Registry Editor writes it.\n";
+    "(HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo), as the Registry Editor writes it.\n"
+    "FILE - writes it to standard output.\n";
+
+// The file name that stands for standard output, as other command-line tools read it.
+constexpr char kStandardOutputName[] = "-";
 
 constexpr char kImportUsage[] =
     "Usage: sarvo-cli import-reg FILE\n"
@@ -39,6 +43,14 @@ int RunRegFileCommand(const std::vector<std::string>& arguments, CliStreams stre
 }  // namespace
 
 int RunExportRegCommand(const std::vector<std::string>& arguments, CliStreams streams) {
+    if (arguments.size() == 1 && arguments[0] == kStandardOutputName) {
+        std::string bytes;
+        std::string error;
+        if (!ExportRegBytes(bytes, error))
+            return Refuse(streams, error);
+        streams.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return kExitOk;
+    }
     return RunRegFileCommand(arguments, streams, kExportUsage, ExportRegFile, "Exported the settings to");
 }
 

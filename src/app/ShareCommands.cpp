@@ -16,12 +16,13 @@ constexpr char kShareUsage[] =
     "  sarvo-cli share list\n"
     "  sarvo-cli share set NAME [--listing|--no-listing] [--subfolders|--no-subfolders]\n"
     "                           [--post|--no-post] [--zip|--no-zip] [--desc TEXT] [--path PATH]\n"
-    "                           [--rename NEW-NAME]\n"
+    "                           [--follow-links|--no-follow-links] [--rename NEW-NAME]\n"
     "  sarvo-cli share remove NAME\n"
     "\n"
     "A shared folder is reached at http://server/NAME/. --no-listing hides it from the home page,\n"
     "--subfolders lets visitors open its sub-folders, --post lets them upload files into it and\n"
-    "--zip lets them download it as one Zip archive.\n";
+    "--zip lets them download it as one Zip archive. Symbolic links that lead out of the folder\n"
+    "are not followed unless --follow-links is set.\n";
 
 const std::vector<OptionSpec> kAddOptions = {
     {"--no-listing", OptionKind::Flag}, {"--subfolders", OptionKind::Flag}, {"--post", OptionKind::Flag},
@@ -29,15 +30,18 @@ const std::vector<OptionSpec> kAddOptions = {
 };
 
 const std::vector<OptionSpec> kSetOptions = {
-    {"--listing", OptionKind::Flag},     {"--no-listing", OptionKind::Flag},
-    {"--subfolders", OptionKind::Flag},  {"--no-subfolders", OptionKind::Flag},
-    {"--post", OptionKind::Flag},        {"--no-post", OptionKind::Flag},
-    {"--zip", OptionKind::Flag},         {"--no-zip", OptionKind::Flag},
-    {"--desc", OptionKind::WithValue},   {"--path", OptionKind::WithValue},
+    {"--listing", OptionKind::Flag},      {"--no-listing", OptionKind::Flag},
+    {"--subfolders", OptionKind::Flag},   {"--no-subfolders", OptionKind::Flag},
+    {"--post", OptionKind::Flag},         {"--no-post", OptionKind::Flag},
+    {"--zip", OptionKind::Flag},          {"--no-zip", OptionKind::Flag},
+    {"--desc", OptionKind::WithValue},    {"--path", OptionKind::WithValue},
+    {"--follow-links", OptionKind::Flag}, {"--no-follow-links", OptionKind::Flag},
     {"--rename", OptionKind::WithValue},
 };
 
-const char* YesNo(bool value) { return value ? "yes" : "no"; }
+const char* YesNo(bool value) {
+    return value ? "yes" : "no";
+}
 
 // Checks a name the way the folder property dialog does; "" when it is acceptable.
 std::string NameRefusal(const std::string& name, const std::string& currentName) {
@@ -82,8 +86,8 @@ int AddShare(const ParsedArguments& parsed, CliStreams streams) {
     folder.canBrowseSubfolders = parsed.Has("--subfolders");
     folder.canPostFiles = parsed.Has("--post");
     folder.zipDownload = parsed.Has("--zip");
-    for (const std::string& refusal :
-         {NameRefusal(folder.name, ""), LocationRefusal(folder.location), DescriptionRefusal(folder.description)}) {
+    for (const std::string& refusal : {NameRefusal(folder.name, ""), LocationRefusal(folder.location),
+                                       DescriptionRefusal(folder.description)}) {
         if (!refusal.empty())
             return Refuse(streams, refusal);
     }
@@ -101,8 +105,9 @@ int ListShares(CliStreams streams) {
         SharedFolder folder;
         ReadSharedFolder(name, folder);
         streams.out << folder.name << "\t" << folder.location << "\tlisting=" << YesNo(folder.visible)
-                    << " subfolders=" << YesNo(folder.canBrowseSubfolders) << " post=" << YesNo(folder.canPostFiles)
-                    << " zip=" << YesNo(folder.zipDownload);
+                    << " subfolders=" << YesNo(folder.canBrowseSubfolders)
+                    << " post=" << YesNo(folder.canPostFiles) << " zip=" << YesNo(folder.zipDownload)
+                    << " followlinks=" << YesNo(folder.followLinks);
         if (!folder.description.empty())
             streams.out << "\t" << folder.description;
         streams.out << "\n";
@@ -122,6 +127,7 @@ int SetShare(const ParsedArguments& parsed, CliStreams streams) {
     ApplySwitch(parsed, "--subfolders", "--no-subfolders", folder.canBrowseSubfolders);
     ApplySwitch(parsed, "--post", "--no-post", folder.canPostFiles);
     ApplySwitch(parsed, "--zip", "--no-zip", folder.zipDownload);
+    ApplySwitch(parsed, "--follow-links", "--no-follow-links", folder.followLinks);
     if (parsed.Has("--desc"))
         folder.description = TrimmedCopy(parsed.Value("--desc"));
     std::string refusal = DescriptionRefusal(folder.description);
@@ -139,7 +145,8 @@ int SetShare(const ParsedArguments& parsed, CliStreams streams) {
         return Refuse(streams, refusal);
 
     // A rename is a delete and a create in one step, so the values never exist under two names.
-    bool stored = folder.name == currentName ? WriteSharedFolder(folder) : RenameSharedFolder(currentName, folder);
+    bool stored =
+        folder.name == currentName ? WriteSharedFolder(folder) : RenameSharedFolder(currentName, folder);
     if (!stored) {
         streams.err << "sarvo-cli: the settings store could not be written\n";
         return kExitFailed;

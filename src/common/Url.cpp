@@ -17,6 +17,11 @@ int HexValue(char c) {
     return -1;
 }
 
+bool IsUnreservedOrSlash(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~' || c == '/';
+}
+
 }  // namespace
 
 const char* UrlDecode(TextHolder& holder, std::string_view text) {
@@ -25,7 +30,8 @@ const char* UrlDecode(TextHolder& holder, std::string_view text) {
     std::string decoded;
     decoded.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
             decoded.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
             i += 2;
             continue;
@@ -36,21 +42,36 @@ const char* UrlDecode(TextHolder& holder, std::string_view text) {
     return holder.Assign(ansi.Str());
 }
 
+void AppendLinkEncoded(std::string& out, std::string_view utf8Text) {
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    for (char c : utf8Text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsUnreservedOrSlash(byte)) {
+            out.push_back(c);
+            continue;
+        }
+        out.push_back('%');
+        out.push_back(kHexDigits[byte >> 4]);
+        out.push_back(kHexDigits[byte & 0xF]);
+    }
+}
+
 const char* UrlEncodeForLink(TextHolder& holder, std::string_view text) {
     if (text.empty())
         return holder.Assign(std::string());
+    AnsiToUtf8 utf8(text);
     std::string escaped;
-    escaped.reserve(text.size() + 16);
-    for (char c : text) {
-        switch (c) {
-            case ' ': escaped += "%20"; break;
-            case '#': escaped += "%23"; break;
-            case '%': escaped += "%25"; break;
-            default: escaped.push_back(c);
-        }
-    }
-    AnsiToUtf8 utf8(escaped);
-    return holder.Assign(utf8.Str());
+    escaped.reserve(text.size() * 3);
+    AppendLinkEncoded(escaped, utf8.Str());
+    return holder.Assign(escaped);
+}
+
+std::string FormatSiteUrl(std::string_view serverUrl, std::string_view ansiName, SiteUrlKind kind) {
+    std::string url(serverUrl);
+    AppendLinkEncoded(url, AnsiToUtf8(ansiName).Str());
+    if (kind == SiteUrlKind::Folder)
+        url += '/';
+    return url;
 }
 
 std::string FormatServerUrl(uint32_t addressNetworkOrder, uint16_t port) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -48,9 +49,10 @@ timespec FromStatxTime(const struct statx_timestamp& time) {
 
 // statx is asked first because only it reports the birth time. It can be missing (an old kernel, a
 // container's system-call filter), and then fstatat answers with the change time standing in.
-bool StatEntry(int dirFd, const char* path, EntryStatus& out) {
+bool StatEntry(int dirFd, const char* path, EntryStatus& out, int flags) {
     struct statx extended {};
-    if (::statx(dirFd, path, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &extended) == 0) {
+    if (::statx(dirFd, path, AT_STATX_SYNC_AS_STAT | flags, STATX_BASIC_STATS | STATX_BTIME, &extended) ==
+        0) {
         out.mode = extended.stx_mode;
         out.size = extended.stx_size;
         out.access = FromStatxTime(extended.stx_atime);
@@ -62,7 +64,7 @@ bool StatEntry(int dirFd, const char* path, EntryStatus& out) {
     if (errno != ENOSYS && errno != EPERM)
         return false;
     struct stat info {};
-    if (::fstatat(dirFd, path, &info, 0) != 0)
+    if (::fstatat(dirFd, path, &info, flags) != 0)
         return false;
     out.mode = info.st_mode;
     out.size = static_cast<uint64_t>(info.st_size);
@@ -85,6 +87,21 @@ uint32_t AttributesOf(mode_t mode, std::string_view name) {
     if ((mode & S_IWUSR) == 0)
         attributes |= kFileAttributeReadOnly;
     return attributes;
+}
+
+bool FindDataOf(int dirFd, const char* path, std::string name, FindData& out, int flags) {
+    EntryStatus status;
+    if (!StatEntry(dirFd, path, status, flags))
+        return false;
+    FindData result;
+    result.attributes = AttributesOf(status.mode, name);
+    result.creationTime = FileTimeFromTimespec(status.creation);
+    result.lastAccessTime = FileTimeFromTimespec(status.access);
+    result.lastWriteTime = FileTimeFromTimespec(status.write);
+    result.size = S_ISDIR(status.mode) ? 0 : status.size;
+    result.name = std::move(name);
+    out = std::move(result);
+    return true;
 }
 
 }  // namespace
@@ -123,18 +140,11 @@ bool HasWildcards(std::string_view pattern) {
 }
 
 bool StatFindData(int dirFd, const char* path, std::string name, FindData& out) {
-    EntryStatus status;
-    if (!StatEntry(dirFd, path, status))
-        return false;
-    FindData result;
-    result.attributes = AttributesOf(status.mode, name);
-    result.creationTime = FileTimeFromTimespec(status.creation);
-    result.lastAccessTime = FileTimeFromTimespec(status.access);
-    result.lastWriteTime = FileTimeFromTimespec(status.write);
-    result.size = S_ISDIR(status.mode) ? 0 : status.size;
-    result.name = std::move(name);
-    out = std::move(result);
-    return true;
+    return FindDataOf(dirFd, path, std::move(name), out, 0);
+}
+
+bool DescriptorFindData(int descriptor, std::string name, FindData& out) {
+    return FindDataOf(descriptor, "", std::move(name), out, AT_EMPTY_PATH);
 }
 
 bool GetFileAttributes(const std::string& path, uint32_t& out) {
@@ -165,6 +175,21 @@ DirectoryEnumerator::DirectoryEnumerator(const std::string& patternPath) {
         m_directory = ::opendir(m_folder.c_str());
 }
 
+DirectoryEnumerator::DirectoryEnumerator(const std::string& patternPath, const Confinement& confinement)
+    : DirectoryEnumerator(patternPath) {
+    m_confinement = confinement;
+    if (!m_confinement.Confines() || !m_directory)
+        return;
+    ::closedir(m_directory);
+    m_directory = nullptr;
+    const int folder = OpenConfined(m_confinement, m_folder, O_RDONLY | O_DIRECTORY);
+    if (folder < 0)
+        return;
+    m_directory = ::fdopendir(folder);
+    if (!m_directory)
+        ::close(folder);
+}
+
 DirectoryEnumerator::~DirectoryEnumerator() {
     if (m_directory)
         ::closedir(m_directory);
@@ -185,6 +210,11 @@ bool DirectoryEnumerator::Next(FindData& out) {
         std::string_view name = entry->d_name;
         if (IsDotEntry(name) || !WildcardMatch(m_pattern, name))
             continue;
+        // A link is described by what it leads to, and only when that lies inside the confinement.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            if (m_confinement.Confines() && !IsReachableInside(m_confinement, m_folder + "/" + entry->d_name))
+                continue;
+        }
         // Relative to the open folder, so a folder renamed while it is listed still answers.
         if (StatFindData(::dirfd(m_directory), entry->d_name, std::string(name), out))
             return true;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ConfinedOpen.h"
 #include "platform/FileTime.h"
 
 // Directory entries in the shape of a Windows find record: attribute bits, three file times and a
@@ -52,6 +53,9 @@ bool HasWildcards(std::string_view pattern);
 class DirectoryEnumerator {
 public:
     explicit DirectoryEnumerator(const std::string& patternPath);
+    // The folder is opened under the confinement, and an entry that is a symbolic link is listed only
+    // when it resolves inside the confinement's root.
+    DirectoryEnumerator(const std::string& patternPath, const Confinement& confinement);
     ~DirectoryEnumerator();
     DirectoryEnumerator(const DirectoryEnumerator&) = delete;
     DirectoryEnumerator& operator=(const DirectoryEnumerator&) = delete;
@@ -62,6 +66,7 @@ public:
 private:
     std::string m_folder;
     std::string m_pattern;
+    Confinement m_confinement;
     DIR* m_directory = nullptr;
     bool m_singleEntryDone = false;
 };
@@ -75,5 +80,7 @@ bool GetFindData(const std::string& path, FindData& out);
 
 // The record of a path whose name is known; false when it does not exist. dirFd may be AT_FDCWD.
 bool StatFindData(int dirFd, const char* path, std::string name, FindData& out);
+// The record of an open descriptor (one opened with O_PATH too).
+bool DescriptorFindData(int descriptor, std::string name, FindData& out);
 
 }  // namespace sarvo

@@ -12,10 +12,10 @@ namespace {
 
 // Files are opened non-blocking: a fifo in a shared folder would otherwise hold the connection thread
 // in open() until some writer appeared. Regular files ignore the flag.
-int OpenForReading(const std::string& path) {
+int OpenForReading(const std::string& path, const Confinement& confinement) {
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        fd = OpenConfined(confinement, path, O_RDONLY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -35,10 +35,10 @@ FileResponse::~FileResponse() {
         ::close(m_file);
 }
 
-bool FileResponse::OpenFile(const std::string& path) {
+bool FileResponse::OpenFile(const std::string& path, const Confinement& confinement) {
     if (m_file >= 0 || path.empty())
         return false;
-    int fd = OpenForReading(path);
+    int fd = OpenForReading(path, confinement);
     if (fd < 0)
         return false;
     struct stat info;

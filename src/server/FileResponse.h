@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ConfinedOpen.h"
 #include "server/HttpResponse.h"
 
 namespace sarvo {
@@ -17,8 +18,8 @@ public:
     ~FileResponse() override;
 
     // Opens a file for reading and selects all of it. False when a file is already open, the path
-    // cannot be opened, or it names a directory.
-    bool OpenFile(const std::string& path);
+    // cannot be opened under the confinement, or it names a directory.
+    bool OpenFile(const std::string& path, const Confinement& confinement = {});
     bool HasOpenFile() const { return m_file >= 0; }
     uint64_t FileSize() const { return m_fileSize; }
 

@@ -89,7 +89,7 @@ void ServeFile(FileResponse& response, const ResolvedPath& path, const FileCondi
         ComposeNotModified(response, path);
         return;
     }
-    if (!response.OpenFile(path.diskPath))
+    if (!response.OpenFile(path.diskPath, path.confinement))
         return;
 
     const uint64_t size = response.FileSize();

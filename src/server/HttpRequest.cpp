@@ -4,6 +4,8 @@
 #include <limits>
 
 #include "common/Text.h"
+#include "common/TextHolder.h"
+#include "common/Url.h"
 
 namespace sarvo {
 namespace {
@@ -206,7 +208,8 @@ void HttpRequest::Parse(std::string_view block) {
 bool HttpRequest::IsAcceptable() const {
     if (m_method == kMethodUnknown || m_malformed || m_path.empty())
         return false;
-    const std::string_view segment = SkipWhile(m_path, IsPathSeparator);
+    TextHolder decoded;
+    const std::string_view segment = SkipWhile(UrlDecode(decoded, m_path), IsPathSeparator);
     const std::string_view first = TakeUntil(segment, IsPathSeparator);
     return first.size() <= kMaxFirstPathSegment && segment.size() - first.size() <= kMaxPathRest;
 }

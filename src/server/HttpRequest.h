@@ -1,10 +1,13 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "store/PublishedFiles.h"
 
 namespace sarvo {
 
@@ -21,9 +24,12 @@ inline constexpr int kMethodTrace = 6;
 // sender blocked.
 inline constexpr size_t kMaxPartialHeader = 2048;
 
-// Limits of an acceptable path: its first segment (a share name) and everything behind it.
-inline constexpr size_t kMaxFirstPathSegment = 48;
-inline constexpr size_t kMaxPathRest = 256;
+// Limits of an acceptable path, counted after percent-decoding, so that a link the server writes
+// itself is never refused for the length of its encoding. The first segment names a shared folder, a
+// published file or a service; the longest of these is a published file's name. The rest lies below
+// a shared folder, and no path longer than the system's own limit can be opened there.
+inline constexpr size_t kMaxFirstPathSegment = kPublishedNameMax;
+inline constexpr size_t kMaxPathRest = PATH_MAX;
 
 // The length of the header block up to and including its first CR LF CR LF; npos when it has not
 // ended yet.
@@ -61,7 +67,8 @@ public:
     // The block as received; "" for a malformed one, so that no page echoes its bytes.
     std::string_view RawHeader() const { return m_rawHeader; }
     bool IsMalformed() const { return m_malformed; }
-    // A known method, no forbidden byte, and a path that is neither empty nor over the length limits.
+    // A known method, no forbidden byte, and a path that is neither empty nor, decoded, over the
+    // length limits.
     bool IsAcceptable() const;
 
     // The value of the first header line that begins with name (a case-insensitive prefix match),

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/Html.h"
 #include "platform/InternetTime.h"
 #include "server/ServerIdentity.h"
 
@@ -170,7 +171,7 @@ void HttpResponse::BeginHtmlPage(std::string_view title, std::string_view bgColo
         return;
     m_body.Clear();
     AppendText(kPageHead);
-    AppendText(title);
+    AppendText(HtmlEscape(title));
     AppendText("</TITLE>\r\n");
     AppendText(extraHead);
     AppendText("\r\n</HEAD>\r\n<BODY bgColor=\"");

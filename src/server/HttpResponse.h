@@ -17,6 +17,10 @@ namespace sarvo {
 // Both buffers grow in steps of this size, the new space zeroed.
 inline constexpr size_t kResponseBufferStep = 8192;
 
+// Every page the server generates is UTF-8 and says so in its header as well as in its head, since
+// clients that do not read the page's meta element fall back to Latin-1.
+inline constexpr char kHtmlUtf8ContentType[] = "text/html; charset=utf-8";
+
 // The realm every password challenge names.
 inline constexpr char kAuthenticateChallenge[] = "Basic realm=\"Sarvo\"";
 
@@ -50,9 +54,10 @@ public:
     // "Expires" at the current UTC time plus the given span.
     void AddExpires(int hours, int minutes);
     void SetConnection(std::string_view value = "close");
-    void SetContentType(std::string_view type = "text/html");
+    void SetContentType(std::string_view type = kHtmlUtf8ContentType);
 
-    // Empties the body and starts it with the shared page head, the title and extraHead, up to the
+    // Empties the body and starts it with the shared page head, the title (HTML-escaped, since it may
+    // be a folder's name or the owner's text) and extraHead, up to the
     // opening BODY tag with the given background colour. The caller closes the page.
     void BeginHtmlPage(std::string_view title, std::string_view bgColor, std::string_view extraHead = {});
     // The body may hold any bytes; an empty piece adds nothing.

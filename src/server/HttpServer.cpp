@@ -6,9 +6,11 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "common/Url.h"
+#include "platform/FreeMemory.h"
 #include "platform/LocalAddresses.h"
 #include "platform/Notification.h"
 #include "platform/ResourceLimits.h"
@@ -17,6 +19,7 @@
 #include "platform/WinsockError.h"
 #include "server/AccessControl.h"
 #include "server/ClientActivity.h"
+#include "server/ClientQuota.h"
 #include "server/ConnectionContext.h"
 #include "server/Dispatch.h"
 #include "server/LocalClient.h"
@@ -27,6 +30,8 @@ namespace {
 
 constexpr int kStartFailedSetup = 1;
 constexpr int kStartFailedAddress = 2;
+// More connections at once than this make a burst, after which free memory is returned.
+constexpr int kBurstConnections = 64;
 
 // The stop request wakes the server thread through a socket pair, so that it need not wait out the
 // accept step; the waits of the socket layer take sockets only.
@@ -38,6 +43,8 @@ std::atomic<bool> g_serverRunning{false};
 std::atomic<bool> g_stopRequested{false};
 std::atomic<int> g_lastServerError{0};
 std::atomic<int> g_activeConnections{0};
+// The most connections at once since they were last all gone.
+std::atomic<int> g_peakConnections{0};
 
 std::mutex g_addressLock;
 sockaddr_in g_serverAddress{};
@@ -47,16 +54,36 @@ void SetServerAddress(const sockaddr_in& address) {
     g_serverAddress = address;
 }
 
-bool AdmitClient(const TcpSocket& client) {
+// Whether the client may connect. A client from another computer takes one of its address's places,
+// and counted receives that address; this computer's own clients are not counted.
+bool AdmitClient(const TcpSocket& client, std::optional<uint32_t>& counted) {
     if (IsLocalClient(client))
         return true;
     sockaddr_in peer{};
     if (!client.GetAddress(peer, TcpSocket::AddressSide::Peer))
         return false;
-    return !IsBlockedAddress(peer.sin_addr.s_addr);
+    // The place is taken first: a client past its share is refused without a look into the store.
+    const uint32_t address = peer.sin_addr.s_addr;
+    if (!TakeClientPlace(address))
+        return false;
+    if (IsBlockedAddress(address)) {
+        ReleaseClientPlace(address);
+        return false;
+    }
+    counted = address;
+    return true;
 }
 
-void ConnectionThread(ConnectionContext* context) {
+void ReleasePlaces(const std::optional<uint32_t>& counted) {
+    if (counted)
+        ReleaseClientPlace(*counted);
+    // Once a burst is over, the memory its threads allocated goes back to the system; otherwise the
+    // allocator would keep it in their arenas for good.
+    if (g_activeConnections.fetch_sub(1) == 1 && g_peakConnections.exchange(0) > kBurstConnections)
+        ReturnFreeMemory();
+}
+
+void ConnectionThread(ConnectionContext* context, std::optional<uint32_t> counted) {
     std::unique_ptr<ConnectionContext> owned(context);
     const SocketHandle socket = owned->Handle();
     RecordConnected(socket);
@@ -66,21 +93,28 @@ void ConnectionThread(ConnectionContext* context) {
     // reaches the client whole even when it sent more than was read.
     if (owned->Handle() != kInvalidSocket)
         owned->CloseGracefully();
-    g_activeConnections.fetch_sub(1);
+    owned.reset();
+    ReleasePlaces(counted);
 }
 
-void StartConnection(TcpSocket& accepted) {
-    if (g_activeConnections.fetch_add(1) >= kMaxConnectionThreads) {
-        g_activeConnections.fetch_sub(1);
+void StartConnection(TcpSocket& accepted, const std::optional<uint32_t>& counted) {
+    const int active = g_activeConnections.fetch_add(1) + 1;
+    if (active > kMaxConnectionThreads) {
+        ReleasePlaces(counted);
         return;
+    }
+    for (int peak = g_peakConnections.load(); active > peak;) {
+        if (g_peakConnections.compare_exchange_weak(peak, active))
+            break;
     }
     auto* context = new ConnectionContext;
     context->Attach(accepted.DetachSocket());
     // No thread blocks inside a receive or a send: every wait is a bounded one of the socket layer.
     if (context->SetBlocking(false) < 0 ||
-        !StartDetachedThread([context] { ConnectionThread(context); }, kConnectionThreadStackSize)) {
+        !StartDetachedThread([context, counted] { ConnectionThread(context, counted); },
+                             kConnectionThreadStackSize)) {
         delete context;
-        g_activeConnections.fetch_sub(1);
+        ReleasePlaces(counted);
     }
 }
 
@@ -91,9 +125,10 @@ void AcceptPending(TcpSocket& listener) {
         TcpSocket accepted;
         if (listener.Accept(address, accepted) < 0)
             return;
-        if (!AdmitClient(accepted))
+        std::optional<uint32_t> counted;
+        if (!AdmitClient(accepted, counted))
             continue;  // closed without a byte by the destructor
-        StartConnection(accepted);
+        StartConnection(accepted, counted);
     }
 }
 
@@ -221,6 +256,10 @@ int GetLastServerError() {
 
 int ActiveConnectionCount() {
     return g_activeConnections.load();
+}
+
+bool IsServerCrowded() {
+    return g_activeConnections.load() > kCrowdedConnections;
 }
 
 std::string ServerUrl() {

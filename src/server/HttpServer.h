@@ -19,6 +19,10 @@ inline constexpr int kAcceptWaitMs = 3000;
 // A flood of connections must not exhaust the owner's desktop: past this many live connection
 // threads a new connection is closed at once.
 inline constexpr int kMaxConnectionThreads = 2000;
+// Past this many live connections the server is crowded: a connection that has not sent its whole
+// header within kCrowdedHeaderLimitMs is closed, so that slow or idle clients give way first.
+inline constexpr int kCrowdedConnections = kMaxConnectionThreads * 3 / 4;
+inline constexpr int kCrowdedHeaderLimitMs = 5000;
 // The pending-connection queue of the listening socket; short queues drop bursts of new connections.
 inline constexpr int kListenBacklog = 128;
 
@@ -47,6 +51,7 @@ int GetLastServerError();
 
 // Connection threads still running.
 int ActiveConnectionCount();
+bool IsServerCrowded();
 
 // "http://a.b.c.d/" or "http://a.b.c.d:port/" for the running server.
 std::string ServerUrl();

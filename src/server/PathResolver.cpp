@@ -1,5 +1,8 @@
 #include "server/PathResolver.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <optional>
 
 #include "common/Format.h"
@@ -46,9 +49,17 @@ std::string JoinBelowFolder(std::string location, std::string_view rest) {
     return location;
 }
 
-// Reads the target's find data and makes its entity tag; false when the target does not exist.
+// Reads the target's find data and makes its entity tag; false when the target does not exist or,
+// below a shared folder, can only be reached through a link that leads out of it.
 bool ReadTarget(ResolvedPath& path) {
-    if (!GetFindData(path.diskPath, path.findData))
+    const int target = OpenConfined(path.confinement, path.diskPath, O_PATH);
+    if (target < 0)
+        return false;
+    const size_t slash = path.diskPath.rfind('/');
+    const bool found = DescriptorFindData(
+        target, slash == std::string::npos ? path.diskPath : path.diskPath.substr(slash + 1), path.findData);
+    ::close(target);
+    if (!found)
         return false;
     path.entityTag = MakeEntityTag(path.findData);
     return true;
@@ -102,13 +113,21 @@ ResolvedPath ResolveInFolder(ResolvedPath path, const std::string& location) {
         return refused;
     }
     path.diskPath = JoinBelowFolder(location, path.rest);
+    path.confinement.root = location;
+    NormalizePath(path.confinement.root);
+    path.confinement.links = FollowsLinks(path.firstSegment) ? LinkPolicy::Follow : LinkPolicy::StayInside;
     const bool isIndex = !path.rest.empty() && EqualsIgnoreCase(path.lastComponent, kThumbnailIndexName);
     if (isIndex) {
         size_t slash = path.diskPath.rfind('/');
         std::string folder = slash == 0 ? std::string("/") : path.diskPath.substr(0, slash);
-        if (slash == std::string::npos || !FindThumbnailIndex(folder, path.diskPath))
+        if (slash == std::string::npos || !IsReachableInside(path.confinement, folder) ||
+            !FindThumbnailIndex(folder, path.diskPath))
             return NotFound();
     }
+    // An index kept in the thumbnail cache lies outside the folder by design; the folder it
+    // describes was checked above.
+    if (isIndex && !path.confinement.Covers(path.diskPath))
+        path.confinement = Confinement{};
     if (!ReadTarget(path))
         return NotFound();
     if (path.findData.attributes & kFileAttributeDirectory)

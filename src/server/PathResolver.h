@@ -4,7 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ConfinedOpen.h"
 #include "platform/FindData.h"
+#include "server/HttpRequest.h"
 
 // The server has no document root: its URL space is made of named places (the home page, the shared
 // folders, the published single files and the three services). Resolving a request path says which
@@ -24,9 +26,10 @@ enum class PathKind {
     CommunityPath = 7,
 };
 
-// Longer first segments and rests are not names this server ever hands out.
-inline constexpr size_t kMaxFirstSegmentLength = 48;
-inline constexpr size_t kMaxRestLength = 256;
+// Longer first segments and rests are not names this server ever hands out; the same limits as
+// request reading applies.
+inline constexpr size_t kMaxFirstSegmentLength = kMaxFirstPathSegment;
+inline constexpr size_t kMaxRestLength = kMaxPathRest;
 
 inline constexpr char kGuestbookTitle[] = "You can drop a message here";
 inline constexpr char kWebchatTitle[] = "Sarvo Chat Room";
@@ -45,6 +48,9 @@ struct ResolvedPath {
     std::string title;          // a service's title or a shared folder's description
     FindData findData;
     std::string entityTag;  // "" for services and for the root without a home page file
+    // Below a shared folder: the folder on disk and whether links may lead out of it. Every later
+    // open of diskPath or of a path below it goes through OpenConfined with it.
+    Confinement confinement;
 };
 
 // requestPath is the raw path of the request line, still percent-encoded. Every failure gives a

@@ -1,11 +1,13 @@
 #include "server/RequestReader.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/WinsockError.h"
 #include "server/AccessControl.h"
 #include "server/ConnectionContext.h"
 #include "server/HttpRequest.h"
+#include "server/HttpServer.h"
 #include "server/LocalClient.h"
 #include "server/Logbook.h"
 #include "store/SiteSettings.h"
@@ -19,6 +21,8 @@ constexpr char kUnknownMessage[] = "*** Auto Block Unknown Request.";
 constexpr char kDisconnectedMessage[] = "*** Disconnected by client.";
 constexpr char kTooSlowMessage[] = "*** Request header not received within 60 seconds.";
 constexpr char kOverLimitMessage[] = "*** Request header longer than 65536 bytes.";
+constexpr char kCrowdedMessage[] =
+    "*** Request header not received within 5 seconds while the server is crowded.";
 
 // The checks on a header that has not ended yet. Returns 0 to go on receiving.
 int CheckPartialHeader(const ConnectionContext& connection, std::string_view data, bool autoBlock) {
@@ -63,8 +67,11 @@ void AutoBlockClient(const ConnectionContext& connection) {
 }
 
 int ReadRequestHeader(ConnectionContext& connection) {
+    using Clock = std::chrono::steady_clock;
     const bool autoBlock = UseAutoBlockList();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHeaderTimeLimitMs);
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::milliseconds(kHeaderTimeLimitMs);
+    const auto crowdedDeadline = start + std::chrono::milliseconds(kCrowdedHeaderLimitMs);
     size_t headerEnd = std::string_view::npos;
     for (;;) {
         std::string_view data = connection.ReceivedData();
@@ -73,11 +80,21 @@ int ReadRequestHeader(ConnectionContext& connection) {
             break;
         if (int verdict = CheckPartialHeader(connection, data, autoBlock); verdict < 0)
             return verdict;
-        if (std::chrono::steady_clock::now() >= deadline) {
+        const auto now = Clock::now();
+        if (now >= deadline) {
             LogConnectionRecord(connection, kTooSlowMessage, data);
             return kReadDisconnected;
         }
-        int received = connection.ReceiveSome(kReceiveStepMs);
+        if (now >= crowdedDeadline && IsServerCrowded()) {
+            LogConnectionRecord(connection, kCrowdedMessage, data);
+            return kReadDisconnected;
+        }
+        // The first wait ends at the crowded limit, so that a slow header is looked at again then.
+        const auto untilCrowded =
+            std::chrono::duration_cast<std::chrono::milliseconds>(crowdedDeadline - now).count();
+        const int step = untilCrowded > 0 ? static_cast<int>(std::min<long>(untilCrowded, kReceiveStepMs))
+                                          : kReceiveStepMs;
+        int received = connection.ReceiveSome(step);
         if (received >= 0 || received == -kWsaEWouldBlock)
             continue;
         LogConnectionRecord(connection, kDisconnectedMessage, connection.ReceivedData());

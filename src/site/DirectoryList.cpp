@@ -170,7 +170,8 @@ void SortDirectoryList(DirectoryList& list, SortColumn column, SortOrder order) 
     entries.swap(sorted);
 }
 
-void ScanDirectory(DirectoryList& list, const std::string& diskPath, ScanEntries which) {
+void ScanDirectory(DirectoryList& list, const std::string& diskPath, ScanEntries which,
+                   const Confinement& confinement) {
     list.Clear();
     std::string folder = diskPath;
     NormalizePath(folder);
@@ -181,13 +182,14 @@ void ScanDirectory(DirectoryList& list, const std::string& diskPath, ScanEntries
     // The index is looked at directly, without asking for its volume: the folder's own volume has just
     // answered for the listing's path.
     if (ThumbnailIndexPath(folder, ThumbnailCache::LookupOnly, indexPath) &&
+        (!confinement.Covers(indexPath) || IsReachableInside(confinement, indexPath)) &&
         StatFindData(AT_FDCWD, indexPath.c_str(), kThumbnailIndexName, index) && IsListable(index) &&
         !IsDirectoryEntry(index)) {
         list.Add(std::move(index));
         haveIndex = true;
     }
 
-    DirectoryEnumerator entries(folder + "/*.*");
+    DirectoryEnumerator entries(folder + "/*.*", confinement);
     FindData entry;
     while (entries.Next(entry)) {
         if (!IsListable(entry))

@@ -49,7 +49,9 @@ void SortDirectoryList(DirectoryList& list, SortColumn column, SortOrder order);
 // Fills the list with the folder's entries: first the folder's thumbnail index (in the folder or in
 // the thumbnail cache), then every entry that is neither hidden nor a system entry, except other
 // copies of the index, folders whose names start with '.' and, with FilesOnly, every folder. A folder
-// that cannot be listed leaves the list holding at most the index.
-void ScanDirectory(DirectoryList& list, const std::string& diskPath, ScanEntries which);
+// that cannot be listed leaves the list holding at most the index. Under a confinement, entries that
+// are links leading out of its root are left out.
+void ScanDirectory(DirectoryList& list, const std::string& diskPath, ScanEntries which,
+                   const Confinement& confinement = {});
 
 }  // namespace sarvo

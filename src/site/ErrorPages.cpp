@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/Html.h"
 #include "server/HttpResponse.h"
 #include "server/ServerIdentity.h"
 
@@ -58,7 +59,8 @@ void AppendRequestLines(HttpResponse& response, std::string_view requestText) {
         size_t end = requestText.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = requestText.size();
-        response.AppendBody(requestText.data() + start, end - start);
+        // The request is the visitor's own text; quoted back as markup it would run in the page.
+        response.AppendText(HtmlEscape(requestText.substr(start, end - start)));
         response.AppendText("<br>\r\n");
         position = end;
     }
@@ -71,7 +73,7 @@ void BuildErrorPage(HttpResponse& response, unsigned status, std::string_view re
         response.FinishHeaders();
         return;
     }
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
     response.BeginHtmlPage("Error", "#ffffff");
     response.AppendText(kErrorHeadingStart);
     char heading[64];
@@ -90,7 +92,7 @@ void BuildErrorPage(HttpResponse& response, unsigned status, std::string_view re
 void BuildEchoPage(HttpResponse& response, std::string_view requestText) {
     response.BeginResponse(200);
     response.SetConnection("close");
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
     response.BeginHtmlPage("Request Echo", "#ffffff");
     response.AppendText(kEchoHeadingStart);
     response.AppendText(kHeadingEnd);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/Format.h"
+#include "common/Html.h"
 #include "common/TextHolder.h"
 #include "server/Dispatch.h"
 #include "server/HttpResponse.h"
@@ -49,7 +50,7 @@ void AppendNavigationBar(std::string& page, const ResolvedPath& path, const std:
     const int columns = kBaseNavigationColumns + (inSubfolder ? 1 : 0) + (rights.canPost ? 1 : 0);
     page += Format("<table cols=\"%d\" rows=\"1\" border=\"0\" width=\"100%%\">\r\n", columns);
     page += "<tr>\r\n<td><h5>[";
-    page += shownName;
+    AppendHtmlEscaped(page, shownName);
     page += "]</h5></td>\r\n<td width=\"50\" noWrap align=\"center\"><a href=\"/\">Home</a></td>\r\n";
     if (inSubfolder)
         page += "<td width=\"110\" noWrap align=\"center\"><a href=\"..\">Parent Folder</a></td>\r\n";
@@ -66,7 +67,7 @@ void AppendFolderRow(std::string& page, const FindData& entry, const ShareRights
     AppendLinkTarget(page, entry.name);
     const std::string link = page.substr(linkStart);
     page += "/\">[";
-    AppendUtf8(page, entry.name);
+    AppendEscapedUtf8(page, entry.name);
     page += "]</a></td>\r\n";
     page += kTypeCellStart;
     page += "File Folder</td>\r\n";
@@ -94,15 +95,15 @@ void AppendThumbnailRow(std::string& page, const FindData& entry, ListingTimeFor
 }
 
 void AppendFileRow(std::string& page, const FindData& entry, const std::string& folder,
-                   ListingTimeFormat& times) {
+                   const Confinement& confinement, ListingTimeFormat& times) {
     page += kRowStart;
     AppendLinkTarget(page, entry.name);
     page += "\">";
-    TitleReader title(folder, entry.name);
-    AppendUtf8(page, title.HasTitle() ? title.Title() : entry.name);
+    TitleReader title(folder, entry.name, confinement);
+    AppendEscapedUtf8(page, title.HasTitle() ? title.Title() : entry.name);
     page += "</a></td>\r\n";
     page += kTypeCellStart;
-    AppendUtf8(page, FileTypeName(entry));
+    AppendEscapedUtf8(page, FileTypeName(entry));
     page += "</td>\r\n";
     AppendSizeAndTimeCells(page, entry, times);
     page += kNoZipCell;
@@ -116,7 +117,7 @@ void BuildFolderListing(HttpResponse& response, const ResolvedPath& path) {
     response.AddExpires(0, 30);
     response.AddHeader("Accept-Ranges", "bytes");
     response.SetConnection("close");
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
 
     const std::string shownName = AnsiToUtf8(path.lastComponent).Str();
     response.BeginHtmlPage(shownName, "#ffffff");
@@ -128,7 +129,8 @@ void BuildFolderListing(HttpResponse& response, const ResolvedPath& path) {
 
     DirectoryList list;
     ScanDirectory(list, path.diskPath,
-                  rights.browseSubfolders ? ScanEntries::FilesAndFolders : ScanEntries::FilesOnly);
+                  rights.browseSubfolders ? ScanEntries::FilesAndFolders : ScanEntries::FilesOnly,
+                  path.confinement);
     SortDirectoryList(list, SortColumn::Name, SortOrder::Ascending);
 
     // Rows are put together in a small string that is handed to the response whenever it fills: the
@@ -158,7 +160,7 @@ void BuildFolderListing(HttpResponse& response, const ResolvedPath& path) {
     }
     for (const FindData& entry : list) {
         if (!IsDirectoryEntry(entry) && !IsThumbnailIndexName(entry.name)) {
-            AppendFileRow(page, entry, path.diskPath, times);
+            AppendFileRow(page, entry, path.diskPath, path.confinement, times);
             flushWhenFull();
         }
     }

@@ -129,6 +129,7 @@ int SendFolderZip(ConnectionContext& connection, const ResolvedPath& path) {
     auto job = std::make_shared<ZipJob>();
     job->path = path.diskPath;
     job->descriptor = archive.Descriptor();
+    job->confinement = path.confinement;
     job->subfolders = CanBrowseSubfolders(path.firstSegment) ? ZipSubfolders::Include : ZipSubfolders::Skip;
 
     SendProgress progress;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/Format.h"
+#include "common/Html.h"
 #include "common/ServiceNames.h"
 #include "common/TextHolder.h"
 #include "platform/FindData.h"
@@ -58,7 +59,7 @@ struct PublishedRow {
 
 void AppendTitleBar(std::string& page, const std::string& title) {
     page += "<table cols=\"2\" rows=\"1\" border=\"0\" width=\"100%\">\r\n<tr>\r\n<td><h4>";
-    page += title;
+    AppendHtmlEscaped(page, title);
     page += "</h4></td>\r\n";
     AppendPoweredByCell(page);
     page += "</tr>\r\n</table>\r\n";
@@ -70,22 +71,30 @@ void AppendIntroduction(std::string& page) {
     if (intro.empty())
         return;
     page += "<p>";
-    page += AnsiToUtf8(intro).Str();
+    AppendEscapedUtf8(page, intro);
     page += "</p>\r\n";
     page += kRule;
 }
 
 void AppendFolderRow(std::string& page, const std::string& name) {
-    const std::string shown = AnsiToUtf8(name).Str();
-    page += Format("<tr>\r\n<td><a href=\"/%s/\">%s</a></td>\r\n", shown.c_str(), shown.c_str());
+    std::string link;
+    AppendLinkTarget(link, name);
+    page += "<tr>\r\n<td><a href=\"/";
+    page += link;
+    page += "/\">";
+    AppendEscapedUtf8(page, name);
+    page += "</a></td>\r\n";
     page += CanPostFiles(name) ? kPostYes : kPostNo;
     std::string description;
-    if (GetFolderDescription(name, description) && !description.empty())
-        page += Format("<td>%s</td>\r\n", AnsiToUtf8(description).Text());
-    else
+    if (GetFolderDescription(name, description) && !description.empty()) {
+        page += "<td>";
+        AppendEscapedUtf8(page, description);
+        page += "</td>\r\n";
+    } else {
         page += "<td>&nbsp;</td>\r\n";
+    }
     if (IsZipDownloadAllowed(name))
-        page += Format("<td align=\"center\"><a href=\"/%s/?zipdld\">Download</a></td>\r\n", shown.c_str());
+        page += Format("<td align=\"center\"><a href=\"/%s/?zipdld\">Download</a></td>\r\n", link.c_str());
     else
         page += kEmptyCell;
     page += "</tr>\r\n";
@@ -162,11 +171,11 @@ void AppendFilesTable(std::string& page) {
         AppendLinkTarget(page, row.entry.name);
         page += "\">";
         TitleReader title(row.record.path);
-        AppendUtf8(page, title.HasTitle() ? title.Title() : row.entry.name);
+        AppendEscapedUtf8(page, title.HasTitle() ? title.Title() : row.entry.name);
         // The record in hand says what IsRealTimeFile would read again from the store.
         page += row.record.realTime != 0 ? "</a> (RTF)</td>\r\n" : "</a></td>\r\n";
         page += "<td noWrap align=\"left\">";
-        AppendUtf8(page, FileTypeName(row.entry));
+        AppendEscapedUtf8(page, FileTypeName(row.entry));
         page += "</td>\r\n";
         AppendSizeAndTimeCells(page, row.entry, times);
         page += "</tr>\r\n";
@@ -182,7 +191,7 @@ void BuildHomePage(HttpResponse& response) {
     response.AddExpires(0, 1);
     response.AddHeader("Accept-Ranges", "bytes");
     response.SetConnection("close");
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
 
     const std::string title = AnsiToUtf8(GetMainPageTitle()).Str();
     response.BeginHtmlPage(title, "#ffffff");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/Html.h"
 #include "common/TextHolder.h"
 #include "common/Url.h"
 #include "platform/CodePage.h"
@@ -28,26 +29,20 @@ bool IsAlreadyUtf8(std::string_view ansiText) {
 
 }  // namespace
 
-void AppendUtf8(std::string& page, std::string_view ansiText) {
+void AppendEscapedUtf8(std::string& page, std::string_view ansiText) {
     if (IsAlreadyUtf8(ansiText))
-        page += ansiText;
+        AppendHtmlEscaped(page, ansiText);
     else
-        page += AnsiToUtf8(ansiText).Str();
+        AppendHtmlEscaped(page, AnsiToUtf8(ansiText).Str());
 }
 
 void AppendLinkTarget(std::string& page, std::string_view ansiName) {
-    if (!IsAlreadyUtf8(ansiName)) {
-        TextHolder link;
-        page += UrlEncodeForLink(link, ansiName);
+    if (IsAlreadyUtf8(ansiName)) {
+        AppendLinkEncoded(page, ansiName);
         return;
     }
-    // The same three escapes as UrlEncodeForLink, which the tests hold this to.
-    size_t from = 0;
-    for (size_t at; (at = ansiName.find_first_of(" #%", from)) != std::string_view::npos; from = at + 1) {
-        page.append(ansiName, from, at - from);
-        page += ansiName[at] == ' ' ? "%20" : ansiName[at] == '#' ? "%23" : "%25";
-    }
-    page.append(ansiName, from);
+    TextHolder link;
+    page += UrlEncodeForLink(link, ansiName);
 }
 
 void AppendSizeAndTimeCells(std::string& page, const FindData& entry, ListingTimeFormat& times) {

@@ -12,10 +12,11 @@ namespace sarvo {
 // The right-hand cell of both pages' title bars, linking to the product's page.
 void AppendPoweredByCell(std::string& page);
 
-// A text of the process code page (a name, a title) appended in UTF-8, as every page is sent.
-void AppendUtf8(std::string& page, std::string_view ansiText);
+// A text of the process code page (a name, a title) appended in UTF-8, as every page is sent, and
+// HTML-escaped, since names and titles come from disk or from visitors.
+void AppendEscapedUtf8(std::string& page, std::string_view ansiText);
 
-// The name as a link target, escaped as UrlEncodeForLink escapes it (' ', '#' and '%') and in UTF-8.
+// The name as a link target, encoded as UrlEncodeForLink encodes it.
 void AppendLinkTarget(std::string& page, std::string_view ansiName);
 
 // The size cell and the local-time cell of a row, each ending its line.

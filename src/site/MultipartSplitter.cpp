@@ -2,13 +2,13 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
 #include "common/TextHolder.h"
 #include "server/HttpRequest.h"
+#include "site/PendingUpload.h"
 
 namespace sarvo {
 namespace {
@@ -35,20 +35,6 @@ ssize_t ReadFullAt(int descriptor, char* data, size_t length, uint64_t offset) {
         total += static_cast<size_t>(got);
     }
     return static_cast<ssize_t>(total);
-}
-
-bool WriteAll(int descriptor, const char* data, size_t length, uint64_t& written) {
-    while (length > 0) {
-        ssize_t done = ::write(descriptor, data, length);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        length -= static_cast<size_t>(done);
-        written += static_cast<uint64_t>(done);
-    }
-    return true;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -86,22 +72,6 @@ UploadedFile MakeRecord(std::string_view value) {
     return record;
 }
 
-int CreateTarget(int folder, std::string_view baseName) {
-    const std::string name(baseName);
-    // O_NOFOLLOW: a link of that name in the folder is not a way out of it. O_NONBLOCK: a fifo of
-    // that name fails at once instead of waiting for a reader. Neither is a file to replace.
-    int target = ::openat(folder, name.c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (target < 0)
-        return -1;
-    struct stat info {};
-    if (::fstat(target, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(target);
-        return -1;
-    }
-    return target;
-}
-
 }  // namespace
 
 bool IsAcceptableUploadName(std::string_view baseName) {
@@ -116,20 +86,14 @@ bool IsAcceptableUploadName(std::string_view baseName) {
 }
 
 MultipartSplitter::PartEnd MultipartSplitter::CopyPart(int descriptor, uint64_t& position,
-                                                       std::string_view boundary, int& target,
+                                                       std::string_view boundary, PendingUpload& target,
                                                        UploadedFile& record) {
     const size_t longest = boundary.size() + kDelimiterExtra;
-    bool writeFailed = false;
+    // A write that fails (disk full, most likely) discards the file; the rest of the part is read past
+    // so that the parts behind it are still found.
     auto write = [&](const char* data, size_t length) {
-        if (target < 0 || length == 0)
-            return;
-        if (!WriteAll(target, data, length, record.written)) {
-            // Disk full, most likely: the rest of the part is read past so that the parts behind it
-            // are still found.
-            writeFailed = true;
-            ::close(target);
-            target = -1;
-        }
+        if (target.IsOpen() && length > 0)
+            target.Write(data, length, record.written);
     };
 
     for (;;) {
@@ -149,10 +113,6 @@ MultipartSplitter::PartEnd MultipartSplitter::CopyPart(int descriptor, uint64_t&
                 const bool last = StartsWith(end, kLastPartEnd);
                 if (last || StartsWith(end, kNextPartEnd)) {
                     write(block.data(), at);
-                    if (target >= 0) {
-                        record.complete = ::close(target) == 0 && !writeFailed;
-                        target = -1;
-                    }
                     // After another part's delimiter the position stays on its "--", so the next part
                     // begins with its boundary line, as the first one does.
                     position += last ? at + longest : at + kNextPartEnd.size();
@@ -178,12 +138,13 @@ MultipartSplitter::PartEnd MultipartSplitter::CopyPart(int descriptor, uint64_t&
     }
 }
 
-size_t MultipartSplitter::Split(int descriptor, std::string_view boundary, const std::string& folder) {
+size_t MultipartSplitter::Split(int descriptor, std::string_view boundary, const std::string& folder,
+                                const Confinement& confinement) {
     m_files.clear();
     if (descriptor < 0 || boundary.size() > kMaxBoundaryLength)
         return 0;
     m_buffer.resize(kPartCopyBlock);
-    const int folderDescriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderDescriptor = OpenConfined(confinement, folder, O_RDONLY | O_DIRECTORY);
 
     uint64_t position = 0;
     for (;;) {
@@ -204,17 +165,19 @@ size_t MultipartSplitter::Split(int descriptor, std::string_view boundary, const
         UploadedFile record = MakeRecord(value);
         position += headerEnd + kHeaderEnd.size();
 
-        int target = -1;
-        if (IsAcceptableUploadName(record.BaseName())) {
-            target = folderDescriptor < 0 ? -1 : CreateTarget(folderDescriptor, record.BaseName());
-            if (target < 0) {
+        PendingUpload target;
+        const std::string baseName(record.BaseName());
+        if (IsAcceptableUploadName(baseName)) {
+            if (folderDescriptor < 0 || !IsReplaceableByUpload(folderDescriptor, baseName) ||
+                !target.Create(folderDescriptor)) {
                 m_files.push_back(std::move(record));
                 break;
             }
         }
         const PartEnd end = CopyPart(descriptor, position, boundary, target, record);
-        if (target >= 0)
-            ::close(target);
+        // Only a whole part takes its name; anything else leaves the folder as it was.
+        record.complete = end != PartEnd::CutOff && target.Commit(baseName);
+        target.Discard();
         m_files.push_back(std::move(record));
         if (end != PartEnd::NextPart)
             break;

@@ -6,9 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ConfinedOpen.h"
+
 // Cuts the file parts out of a multipart/form-data body that was spooled to a file, and writes each
 // into the target folder under the base name the browser gave it.
 namespace sarvo {
+
+class PendingUpload;
 
 // A part's header must fit in one read of this size, and it is the smallest read the copy loop
 // relies on.
@@ -44,15 +48,17 @@ bool IsAcceptableUploadName(std::string_view baseName);
 class MultipartSplitter {
 public:
     // Reads the body from the descriptor's start (it is left positioned anywhere) and writes each
-    // file part into folder; an existing file of the same name is replaced. Returns the number of
-    // records.
+    // file part into folder, which is opened under the confinement; an existing regular file of the
+    // same name is replaced. Each part is written aside and takes its name only when it is complete
+    // and flushed, so a part that fails leaves the folder as it was. Returns the number of records.
     //
     // The split ends at the closing delimiter (what follows is the epilogue), at a part whose header
     // does not fit kPartHeaderBlock or names no file, at a part that is cut off (reported
     // incomplete), and when a target cannot be created (that part reported with nothing written). A
     // part whose name is not acceptable is read past without writing and reported incomplete; so is
-    // the rest of a part whose write failed.
-    size_t Split(int descriptor, std::string_view boundary, const std::string& folder);
+    // the rest of a part whose write failed. The count of a failed part is what was written of it.
+    size_t Split(int descriptor, std::string_view boundary, const std::string& folder,
+                 const Confinement& confinement = {});
 
     const std::vector<UploadedFile>& Files() const { return m_files; }
 
@@ -60,8 +66,8 @@ private:
     enum class PartEnd { NextPart, LastPart, CutOff };
 
     // Copies one part's data from position onwards to target (or only reads past it when target is
-    // -1) and moves position behind the delimiter.
-    PartEnd CopyPart(int descriptor, uint64_t& position, std::string_view boundary, int& target,
+    // not open) and moves position behind the delimiter.
+    PartEnd CopyPart(int descriptor, uint64_t& position, std::string_view boundary, PendingUpload& target,
                      UploadedFile& record);
 
     std::vector<UploadedFile> m_files;

@@ -109,7 +109,7 @@ void BuildPostFilePage(HttpResponse& response, const ResolvedPath& path, std::st
     response.AddExpires(0, 5);
     response.AddHeader("Accept-Ranges", "bytes");
     response.SetConnection("close");
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
     response.BeginHtmlPage(kPageTitle, kPageColor, kPageScript);
 
     std::string page = kTitleBarStart;
@@ -179,7 +179,7 @@ int ReceivePostedFiles(ConnectionContext& connection, const ResolvedPath& path) 
     if (int result = SpoolBody(connection, contentLength, spool.Descriptor()); result < 0)
         return result;
     MultipartSplitter splitter;
-    splitter.Split(spool.Descriptor(), boundary, path.diskPath);
+    splitter.Split(spool.Descriptor(), boundary, path.diskPath, path.confinement);
     spool.Close();
     return SendUploadResult(connection, path, &splitter);
 }

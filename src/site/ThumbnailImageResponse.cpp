@@ -30,7 +30,7 @@ void ThumbnailImageResponse::BuildThumbnailImage(const ResolvedPath& path) {
         const std::string_view picture = diskPath.substr(separator + 1);
         std::string indexPath;
         ThumbnailIndex index;
-        if (FindThumbnailIndex(folder, indexPath) && index.Open(indexPath))
+        if (FindThumbnailIndex(folder, indexPath) && index.Open(indexPath, path.confinement))
             m_image = index.FindImage(picture, m_imageLength);
     }
     if (!m_image)

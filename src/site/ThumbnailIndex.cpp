@@ -24,7 +24,7 @@ ThumbnailIndex::~ThumbnailIndex() {
     Close();
 }
 
-bool ThumbnailIndex::Open(std::string_view path) {
+bool ThumbnailIndex::Open(std::string_view path, const Confinement& confinement) {
     Close();
     m_path.assign(path);
     if (m_path.empty())
@@ -32,9 +32,11 @@ bool ThumbnailIndex::Open(std::string_view path) {
     // Non-blocking, so that a fifo given the index's name cannot hold the connection thread in open()
     // until a writer appears. The tool may be rewriting the index meanwhile; it replaces the file
     // whole, so the one opened here stays consistent.
+    // An index in the thumbnail cache lies outside the folder it describes by design.
+    const Confinement applied = confinement.Covers(m_path) ? confinement : Confinement{};
     int fd;
     do {
-        fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        fd = OpenConfined(applied, m_path, O_RDONLY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     m_file = fd;
     m_position = 0;

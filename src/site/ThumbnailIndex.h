@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ConfinedOpen.h"
 #include "thumbindex/ThumbnailIndexFormat.h"
 
 // Reads a folder's thumbnail index ("pixindex.$$$"), which the pictorn tool writes and this server
@@ -20,8 +21,9 @@ public:
     ThumbnailIndex(const ThumbnailIndex&) = delete;
     ThumbnailIndex& operator=(const ThumbnailIndex&) = delete;
 
-    // Opens the index for reading, closing one already open. False when the file cannot be opened.
-    bool Open(std::string_view path);
+    // Opens the index for reading, closing one already open. False when the file cannot be opened,
+    // or when it lies below the confinement's root and can only be reached through a link out of it.
+    bool Open(std::string_view path, const Confinement& confinement = {});
     bool IsOpen() const { return m_file >= 0; }
     const std::string& Path() const { return m_path; }
 

@@ -3,7 +3,9 @@
 #include <string>
 
 #include "common/Format.h"
+#include "common/Html.h"
 #include "common/TextHolder.h"
+#include "common/Url.h"
 #include "server/HttpResponse.h"
 #include "server/PathResolver.h"
 #include "server/SendResponse.h"
@@ -34,18 +36,20 @@ constexpr char kSpacerCell[] = "<td width=\"6\">&nbsp;</td>\r\n";
 enum class RowPlace { First, Later };
 
 void AppendPictureCell(std::string& row, RowPlace place, const std::string& name) {
+    std::string link;
+    AppendLinkEncoded(link, name);
     row += place == RowPlace::First ? "<td width=\"120\" class=\"pic\"><a href=\"./"
                                     : "<td class=\"pic\"><a href=\"./";
-    row += name;
+    row += link;
     row += "\" target=\"_blank\"><img src=\"./";
-    row += name;
+    row += link;
     row += "?thumbnail\"></a></td>\r\n";
 }
 
 void AppendCaptionCell(std::string& row, RowPlace place, const std::string& name,
                        const ThumbnailEntryHeader& entry) {
     row += place == RowPlace::First ? "<td width=\"120\" class=\"inf\"><div>" : "<td class=\"inf\"><div>";
-    row += name;
+    AppendHtmlEscaped(row, name);
     // Dimension B is the preview's width and A its height, so the caption reads "width x height".
     row += Format("<br>%lu x %lu<br>&nbsp;</div></td>\r\n", static_cast<unsigned long>(entry.dimensionB),
                   static_cast<unsigned long>(entry.dimensionA));
@@ -86,18 +90,19 @@ bool AppendRow(HttpResponse& response, ThumbnailIndex& index, RowPlace place) {
 
 }  // namespace
 
-void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath) {
+void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath,
+                            const Confinement& confinement) {
     response.BeginResponse(200);
     response.AddDateHeader("Last-Modified");
     response.AddExpires(0, kThumbnailListExpiresMinutes);
     response.AddHeader("Accept-Ranges", "bytes");
     response.SetConnection("close");
-    response.SetContentType("text/html");
+    response.SetContentType(kHtmlUtf8ContentType);
 
     response.AppendText(kPageHead);
     // A missing index reads as one without entries, so the page still comes out whole.
     ThumbnailIndex index;
-    index.Open(indexPath);
+    index.Open(indexPath, confinement);
     response.AppendText(Format("<table width=\"100%%\" cols=\"%d\" cellSpacing=\"0\" cellPadding=\"0\">\r\n",
                                kThumbnailTableColumns));
     RowPlace place = RowPlace::First;
@@ -110,7 +115,7 @@ void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath) 
 
 int SendThumbnailList(ConnectionContext& connection, const ResolvedPath& path) {
     HttpResponse response;
-    BuildThumbnailListPage(response, path.diskPath);
+    BuildThumbnailListPage(response, path.diskPath, path.confinement);
     return SendResponse(connection, response, ProgressReport::On);
 }
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "platform/ConfinedOpen.h"
+
 // The page of all previews of a folder's thumbnail index, six to a row, each preview linking to its
 // full picture and fetched itself as "<picture>?thumbnail".
 namespace sarvo {
@@ -21,9 +23,11 @@ inline constexpr size_t kThumbnailRowBufferSize = 6192;
 inline constexpr int kThumbnailListExpiresMinutes = 5;
 
 // The complete answer: status 200 with the page of the index at indexPath. A missing or unreadable
-// index gives the page with one row of empty cells. Entry names go into the page converted to UTF-8
-// but not escaped, so that links keep the names exactly as the index holds them.
-void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath);
+// index gives the page with one row of empty cells. Entry names go into the page converted to UTF-8,
+// escaped as text and percent-encoded in links.
+// An index below the confinement's root is read only when no link on its way leads out of it.
+void BuildThumbnailListPage(HttpResponse& response, std::string_view indexPath,
+                            const Confinement& confinement = {});
 
 // Route handler: the page of the index the path resolved to, sent with progress.
 int SendThumbnailList(ConnectionContext& connection, const ResolvedPath& path);

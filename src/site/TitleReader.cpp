@@ -99,10 +99,10 @@ std::string PageTitleOf(std::string_view text) {
 }
 
 TitleReader::TitleReader(std::string_view path) {
-    Read(std::string(path));
+    Read(std::string(path), Confinement{});
 }
 
-TitleReader::TitleReader(std::string_view folder, std::string_view fileName) {
+TitleReader::TitleReader(std::string_view folder, std::string_view fileName, const Confinement& confinement) {
     // The joined path's extension is the name's whenever the name holds a '.', and no title source
     // otherwise, so a listing decides from the name alone before it builds a path for every row.
     if (fileName.find('.') == std::string_view::npos || SourceOf(fileName) == TitleSource::None)
@@ -111,16 +111,16 @@ TitleReader::TitleReader(std::string_view folder, std::string_view fileName) {
     path.reserve(folder.size() + 1 + fileName.size());
     path.append(folder).append(1, '/').append(fileName);
     NormalizePath(path);
-    Read(path);
+    Read(path, confinement);
 }
 
-void TitleReader::Read(const std::string& path) {
+void TitleReader::Read(const std::string& path, const Confinement& confinement) {
     // The extension decides before anything is opened: a listing asks for every file's title, and most
     // files have none to give.
     const TitleSource source = SourceOf(path);
     if (source == TitleSource::None)
         return;
-    int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int descriptor = OpenConfined(confinement, path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
     if (descriptor < 0)
         return;
     struct stat info {};

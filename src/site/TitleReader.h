@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ConfinedOpen.h"
+
 // The title a listing shows in place of a file's name: the ID3 version 1 title of an ".mp3" file, the
 // <title> of an ".htm" or ".html" page. Every other file, and a file that cannot be read, has none.
 namespace sarvo {
@@ -22,15 +24,16 @@ inline constexpr size_t kId3TitleLength = 30;
 class TitleReader {
 public:
     explicit TitleReader(std::string_view path);
-    // The folder and the name joined with '/' and normalised.
-    TitleReader(std::string_view folder, std::string_view fileName);
+    // The folder and the name joined with '/' and normalised, opened under the confinement, so that a
+    // link swapped in after the folder was listed cannot lead the read out of a shared folder.
+    TitleReader(std::string_view folder, std::string_view fileName, const Confinement& confinement = {});
 
     bool HasTitle() const { return !m_title.empty(); }
     // "" when there is none; an empty title counts as none.
     const std::string& Title() const { return m_title; }
 
 private:
-    void Read(const std::string& path);
+    void Read(const std::string& path, const Confinement& confinement);
 
     std::string m_title;
 };

@@ -216,7 +216,7 @@ bool ArchiveWriter::AddFile(const std::string& source, std::string_view diskName
     if (!m_streamReady || name.empty() || name.size() > kZipNameMax)
         return false;
     // Non-blocking, so that a fifo that took a file's place cannot stall the writer in open().
-    Descriptor file(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    Descriptor file(OpenConfined(m_job.confinement, source, O_RDONLY | O_NOCTTY | O_NONBLOCK));
     if (file.Get() < 0)
         return false;
     struct stat info {};
@@ -281,7 +281,7 @@ bool ArchiveWriter::AddFolderFiles(const std::string& folder, ZipSubfolders subf
     FindData found;
     // Every name is taken as it is: hidden files, system files and a thumbnail index alike.
     {
-        DirectoryEnumerator files(folder + "/*.*");
+        DirectoryEnumerator files(folder + "/*.*", m_job.confinement);
         while (files.Next(found)) {
             if (found.attributes & kFileAttributeDirectory)
                 continue;
@@ -292,7 +292,7 @@ bool ArchiveWriter::AddFolderFiles(const std::string& folder, ZipSubfolders subf
         }
     }
     if (subfolders == ZipSubfolders::Include) {
-        DirectoryEnumerator folders(folder + "/*.*");
+        DirectoryEnumerator folders(folder + "/*.*", m_job.confinement);
         while (folders.Next(found)) {
             if (!(found.attributes & kFileAttributeDirectory) || found.name.front() == '.')
                 continue;
@@ -310,7 +310,7 @@ bool ArchiveWriter::AddTree(const std::string& folder, size_t rootLength) {
     // A folder that cannot be read counts as done, like one whose enumeration fails.
     if (!EnterFolder(folder))
         return true;
-    DirectoryEnumerator entries(folder + "/*.*");
+    DirectoryEnumerator entries(folder + "/*.*", m_job.confinement);
     FindData found;
     while (entries.Next(found)) {
         const std::string full = folder + "/" + found.name;

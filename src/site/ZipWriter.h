@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/ConfinedOpen.h"
+
 // The writer side of the folder download: compresses a folder's files one after another into an
 // archive file that the connection thread streams while it grows.
 namespace sarvo {
@@ -41,6 +43,8 @@ public:
     std::string path;
     int descriptor = -1;
     ZipSubfolders subfolders = ZipSubfolders::Skip;
+    // Every folder and file is opened under it, so a link leading out of the shared folder adds nothing.
+    Confinement confinement;
 
     void RequestAbort() { m_abort.store(true, std::memory_order_relaxed); }
     bool AbortRequested() const { return m_abort.load(std::memory_order_relaxed); }

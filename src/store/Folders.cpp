@@ -67,7 +67,9 @@ bool EnumFolderName(int index, std::string& out) {
     return EnumSubkey(Hive::CurrentUser, kFoldersKey, index, out, kNameBufferSize);
 }
 
-bool FolderExists(std::string_view name) { return !name.empty() && KeyExists(Hive::CurrentUser, FolderKey(name)); }
+bool FolderExists(std::string_view name) {
+    return !name.empty() && KeyExists(Hive::CurrentUser, FolderKey(name));
+}
 
 bool RemoveFolder(std::string_view name) {
     return !name.empty() && DeleteKeyTree(Hive::CurrentUser, FolderKey(name));
@@ -81,11 +83,21 @@ bool GetFolderLocation(std::string_view name, std::string& out) {
     return ReadText(Hive::CurrentUser, FolderKey(name), kLocation, out, kLocationBufferSize);
 }
 
-bool CanBrowseSubfolders(std::string_view name) { return ReadFlag(name, kBrowseSubfolders, false); }
-bool CanPostFiles(std::string_view name) { return ReadFlag(name, kPostFiles, false); }
-bool IsFolderVisible(std::string_view name) { return ReadFlag(name, kVisible, true); }
-bool IsZipDownloadAllowed(std::string_view name) { return ReadFlag(name, kZipDownload, false); }
-bool FollowsLinks(std::string_view name) { return ReadFlag(name, kFollowLinks, false); }
+bool CanBrowseSubfolders(std::string_view name) {
+    return ReadFlag(name, kBrowseSubfolders, false);
+}
+bool CanPostFiles(std::string_view name) {
+    return ReadFlag(name, kPostFiles, false);
+}
+bool IsFolderVisible(std::string_view name) {
+    return ReadFlag(name, kVisible, true);
+}
+bool IsZipDownloadAllowed(std::string_view name) {
+    return ReadFlag(name, kZipDownload, false);
+}
+bool FollowsLinks(std::string_view name) {
+    return ReadFlag(name, kFollowLinks, false);
+}
 
 bool SetFolderDescription(std::string_view name, std::string_view description) {
     return WriteText(Hive::CurrentUser, FolderKey(name), kDescription, description);
@@ -95,11 +107,21 @@ bool SetFolderLocation(std::string_view name, std::string_view location) {
     return WriteText(Hive::CurrentUser, FolderKey(name), kLocation, location);
 }
 
-bool SetCanBrowseSubfolders(std::string_view name, bool on) { return WriteFlag(name, kBrowseSubfolders, on); }
-bool SetCanPostFiles(std::string_view name, bool on) { return WriteFlag(name, kPostFiles, on); }
-bool SetFolderVisible(std::string_view name, bool on) { return WriteFlag(name, kVisible, on); }
-bool SetZipDownloadAllowed(std::string_view name, bool on) { return WriteFlag(name, kZipDownload, on); }
-bool SetFollowLinks(std::string_view name, bool on) { return WriteFlag(name, kFollowLinks, on); }
+bool SetCanBrowseSubfolders(std::string_view name, bool on) {
+    return WriteFlag(name, kBrowseSubfolders, on);
+}
+bool SetCanPostFiles(std::string_view name, bool on) {
+    return WriteFlag(name, kPostFiles, on);
+}
+bool SetFolderVisible(std::string_view name, bool on) {
+    return WriteFlag(name, kVisible, on);
+}
+bool SetZipDownloadAllowed(std::string_view name, bool on) {
+    return WriteFlag(name, kZipDownload, on);
+}
+bool SetFollowLinks(std::string_view name, bool on) {
+    return WriteFlag(name, kFollowLinks, on);
+}
 
 bool ReadSharedFolder(std::string_view name, SharedFolder& out) {
     if (!FolderExists(name))

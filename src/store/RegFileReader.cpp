@@ -156,7 +156,8 @@ bool RegFileParser::ParseKeyLine(std::string_view line) {
         m_inKey = true;
         m_hive = tree.hive;
         m_subkey.assign(subkey);
-        auto kind = m_keyDeleted ? RegistryOperation::Kind::DeleteKeyTree : RegistryOperation::Kind::CreateKey;
+        auto kind =
+            m_keyDeleted ? RegistryOperation::Kind::DeleteKeyTree : RegistryOperation::Kind::CreateKey;
         m_operations->push_back({kind, m_hive, m_subkey, {}});
         return true;
     }
@@ -195,7 +196,8 @@ bool RegFileParser::ParseHexBytes(std::string_view list, std::vector<uint8_t>& o
             continue;
         }
         item = TrimmedCopy(item);
-        if (item.empty() || item.size() > 2 || item.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        if (item.empty() || item.size() > 2 ||
+            item.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             return Fail("\"" + item + "\" is not a hexadecimal byte");
         out.push_back(static_cast<uint8_t>(std::stoul(item, nullptr, 16)));
         item.clear();

@@ -54,7 +54,8 @@ std::string ValueLine(const RegistryValue& value) {
     std::string line = value.name.empty() ? std::string("@") : Quoted(value.name);
     line += "=";
     switch (value.type) {
-        case ValueType::String: return line + Quoted(TextOf(value.data));
+        case ValueType::String:
+            return line + Quoted(TextOf(value.data));
         case ValueType::Dword:
             if (value.data.size() == 4) {
                 uint32_t number = value.data[0] | value.data[1] << 8 | value.data[2] << 16 |
@@ -63,7 +64,9 @@ std::string ValueLine(const RegistryValue& value) {
             }
             line += "hex(4):";
             return line + HexList(value.data, line.size());
-        case ValueType::Binary: line += "hex:"; return line + HexList(value.data, line.size());
+        case ValueType::Binary:
+            line += "hex:";
+            return line + HexList(value.data, line.size());
     }
     line += Format("hex(%u):", static_cast<unsigned>(value.type));
     return line + HexList(value.data, line.size());
@@ -80,7 +83,7 @@ void WriteKey(const std::string& path, std::string& out) {
 
 }  // namespace
 
-bool ExportRegFile(const std::string& path, std::string& error) {
+bool ExportRegBytes(std::string& bytes, std::string& error) {
     std::string text = std::string(kHeader) + "\r\n\r\n";
     if (KeyExists(Hive::CurrentUser, kProductKey))
         WriteKey(kProductKey, text);
@@ -89,9 +92,16 @@ bool ExportRegFile(const std::string& path, std::string& error) {
         error = "the settings could not be converted to UTF-16";
         return false;
     }
+    bytes = "\xFF\xFE" + utf16;
+    return true;
+}
+
+bool ExportRegFile(const std::string& path, std::string& error) {
+    std::string bytes;
+    if (!ExportRegBytes(bytes, error))
+        return false;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write("\xFF\xFE", 2);
-    file.write(utf16.data(), static_cast<std::streamsize>(utf16.size()));
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     file.close();
     if (!file) {
         error = "the file could not be written";

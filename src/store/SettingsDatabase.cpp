@@ -1,10 +1,12 @@
 #include "store/SettingsDatabase.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/SpecialFolders.h"
 
 namespace sarvo {
@@ -12,7 +14,13 @@ namespace {
 
 constexpr char kDatabaseFileName[] = "settings.db";
 constexpr int kBusyTimeoutMs = 10000;
-constexpr size_t kMaxPooledConnections = 16;
+// At most this many connections are open at once; a thread that finds them all borrowed waits for
+// one. Every borrow is one short operation, so the wait is short, and a flood of connection threads
+// cannot open hundreds of connections (each holding descriptors on the database and its log).
+constexpr size_t kMaxOpenConnections = 16;
+// More than this many open while no thread borrows one means a burst has passed: they are closed,
+// so that the descriptors it needed are given back. Fewer stay open for the next request.
+constexpr size_t kIdleConnectionsKept = 2;
 // The set-up statements of a new connection, tried again while another connection holds a lock.
 constexpr int kSetUpAttempts = 200;
 constexpr auto kSetUpRetryPause = std::chrono::milliseconds(10);
@@ -87,6 +95,18 @@ bool SetUp(SettingsConnection& connection, const char* sql) {
     return false;
 }
 
+// The store holds the users' passwords: its folder is the owner's alone, and so are the database and
+// the write-ahead log and index that SQLite creates beside it (it gives them the database's mode).
+// Earlier installs created them readable by everyone, so existing files are corrected as well.
+void RestrictStoreFiles(const std::string& path) {
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (!folder.empty() && EnsureFolderExists(folder))
+        RestrictToOwner(folder);
+    CreateOwnerOnlyFile(path);
+    for (const char* suffix : {"", "-wal", "-shm"})
+        RestrictToOwner(path + suffix);
+}
+
 std::unique_ptr<SettingsConnection> OpenConnection(const std::string& path) {
     std::string folder = path.substr(0, path.rfind('/'));
     if (!folder.empty() && !EnsureFolderExists(folder))
@@ -112,35 +132,69 @@ public:
     std::unique_ptr<SettingsConnection> Take() {
         std::string path = DatabasePath();
         {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
             if (path != m_path) {
-                m_free.clear();
+                Close(m_free.size());
                 m_path = path;
+                RestrictStoreFiles(path);
             }
+            m_returned.wait(lock, [this] { return !m_free.empty() || m_open < kMaxOpenConnections; });
+            ++m_borrowed;
             if (!m_free.empty()) {
                 auto connection = std::move(m_free.back());
                 m_free.pop_back();
                 return connection;
             }
+            ++m_open;
         }
-        return OpenConnection(path);
+        auto connection = OpenConnection(path);
+        if (!connection) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            --m_borrowed;
+            --m_open;
+            m_returned.notify_one();
+        }
+        return connection;
     }
 
     void Give(std::unique_ptr<SettingsConnection> connection) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (connection->Path() == m_path && m_free.size() < kMaxPooledConnections)
+        --m_borrowed;
+        if (connection->Path() == m_path)
             m_free.push_back(std::move(connection));
+        else
+            --m_open;
+        connection.reset();
+        // After a burst, every connection is closed at once when the last is given back. An open
+        // connection in WAL mode keeps a lock on the database, and while any lock of the process
+        // remains SQLite must hold a closed connection's descriptor open: closing only some of them
+        // would leave their descriptors behind.
+        if (m_borrowed == 0 && m_free.size() > kIdleConnectionsKept)
+            Close(m_free.size());
+        m_returned.notify_one();
     }
 
     void CloseAll() {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_free.clear();
+        Close(m_free.size());
+        // The next connection checks the files' permissions again, as a start of the program does.
+        m_path.clear();
+        m_returned.notify_all();
     }
 
 private:
+    // Closes count free connections; the caller holds the lock.
+    void Close(size_t count) {
+        m_free.resize(m_free.size() - count);
+        m_open -= count;
+    }
+
     std::mutex m_mutex;
+    std::condition_variable m_returned;
     std::string m_path;
     std::vector<std::unique_ptr<SettingsConnection>> m_free;
+    size_t m_open = 0;  // borrowed and free together
+    size_t m_borrowed = 0;
 };
 
 // Never destroyed: connection threads may still use the store while the process exits.

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "app/CliArguments.h"
@@ -46,7 +48,8 @@ protected:
 TEST_F(CliTest, ShareAddStoresTheFolderWithItsFlags) {
     std::string music = m_files.Child("Music");
     m_files.WriteFile("Music/a.mp3", "x");
-    CliResult result = Run({"share", "add", "Music", music, "--subfolders", "--zip", "--desc", "  My songs "});
+    CliResult result =
+        Run({"share", "add", "Music", music, "--subfolders", "--zip", "--desc", "  My songs "});
     ASSERT_EQ(result.status, kExitOk) << result.err;
 
     SharedFolder folder;
@@ -59,7 +62,14 @@ TEST_F(CliTest, ShareAddStoresTheFolderWithItsFlags) {
     EXPECT_TRUE(folder.zipDownload);
 
     CliResult list = Run({"share", "list"});
-    EXPECT_EQ(list.out, "Music\t" + music + "\tlisting=yes subfolders=yes post=no zip=yes\tMy songs\n");
+    EXPECT_EQ(list.out,
+              "Music\t" + music + "\tlisting=yes subfolders=yes post=no zip=yes followlinks=no\tMy songs\n");
+
+    ASSERT_EQ(Run({"share", "set", "Music", "--follow-links"}).status, kExitOk);
+    EXPECT_TRUE(FollowsLinks("Music"));
+    EXPECT_NE(Run({"share", "list"}).out.find("followlinks=yes"), std::string::npos);
+    ASSERT_EQ(Run({"share", "set", "Music", "--no-follow-links"}).status, kExitOk);
+    EXPECT_FALSE(FollowsLinks("Music"));
 }
 
 TEST_F(CliTest, ShareAddRefusesBadNamesAndPathsAndChangesNothing) {
@@ -69,6 +79,7 @@ TEST_F(CliTest, ShareAddRefusesBadNamesAndPathsAndChangesNothing) {
         {"share", "add", "WEBCHAT", folder},
         {"share", "add", "a#b", folder},
         {"share", "add", "a&b", folder},
+        {"share", "add", "..", folder},
         {"share", "add", std::string(49, 'n'), folder},
         {"share", "add", "   ", folder},
         {"share", "add", "Missing", m_files.Child("does-not-exist")},
@@ -92,7 +103,8 @@ TEST_F(CliTest, ShareAddRefusesBadNamesAndPathsAndChangesNothing) {
 
 TEST_F(CliTest, ShareSetChangesFlagsAndRenamesWithoutLeavingTheOldKey) {
     ASSERT_EQ(Run({"share", "add", "Photos", m_files.Path(), "--post"}).status, kExitOk);
-    ASSERT_EQ(Run({"share", "set", "Photos", "--no-post", "--no-listing", "--rename", "Pictures"}).status, kExitOk);
+    ASSERT_EQ(Run({"share", "set", "Photos", "--no-post", "--no-listing", "--rename", "Pictures"}).status,
+              kExitOk);
     EXPECT_FALSE(FolderExists("Photos"));
     SharedFolder folder;
     ASSERT_TRUE(ReadSharedFolder("Pictures", folder));
@@ -205,6 +217,11 @@ TEST_F(CliTest, RegistryFileRoundTripAndRefusedImport) {
     ASSERT_EQ(Run({"set", "listen_port", "8081"}).status, kExitOk);
     std::string exported = m_files.Child("sarvo.reg");
     ASSERT_EQ(Run({"export-reg", exported}).status, kExitOk);
+    // "-" writes the same bytes to standard output.
+    CliResult toOutput = Run({"export-reg", "-"});
+    ASSERT_EQ(toOutput.status, kExitOk);
+    std::ifstream file(exported, std::ios::binary);
+    EXPECT_EQ(toOutput.out, std::string(std::istreambuf_iterator<char>(file), {}));
 
     ASSERT_EQ(Run({"share", "remove", "Music"}).status, kExitOk);
     ASSERT_EQ(Run({"set", "listen_port", "9000"}).status, kExitOk);

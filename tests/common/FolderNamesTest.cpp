@@ -37,6 +37,9 @@ TEST(CheckFolderName, RefusesServiceNamesForbiddenCharactersAndOverlongNames) {
         {"<x>", FolderNameProblem::ForbiddenCharacter},
         {"why?", FolderNameProblem::ForbiddenCharacter},
         {"*", FolderNameProblem::ForbiddenCharacter},
+        {".", FolderNameProblem::DotSegment},
+        {"..", FolderNameProblem::DotSegment},
+        {"...", FolderNameProblem::None},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -24,7 +24,7 @@ TEST(Cp1252CodePage, UrlDecodeGivesTheLetterInTheCodePage) {
 
 TEST(Cp1252CodePage, LinksAndPagesComeOutInUtf8) {
     TextHolder holder;
-    EXPECT_STREQ(UrlEncodeForLink(holder, "caf\xE9 #1"), "caf\xC3\xA9%20%231");
+    EXPECT_STREQ(UrlEncodeForLink(holder, "caf\xE9 #1"), "caf%C3%A9%20%231");
     AnsiToUtf8 utf8("\x80 5");
     EXPECT_STREQ(utf8.Text(), "\xE2\x82\xAC 5");
     Utf8ToAnsi ansi("\xC3\xBC" "ber");

@@ -42,12 +42,17 @@ TEST(UrlDecode, KeepsADecodedNulInsideTheText) {
     EXPECT_EQ(holder.Str(), std::string("a\0b", 3));
 }
 
-TEST(UrlEncodeForLink, EscapesBlankHashAndPercentOnly) {
+TEST(UrlEncodeForLink, KeepsOnlyUnreservedBytesAndSlashes) {
     const UrlCase cases[] = {
         {"", ""},
         {"My Files#1 100%", "My%20Files%231%20100%25"},
-        {"a&b=c?d/e", "a&b=c?d/e"},
-        {"caf\xC3\xA9 au lait", "caf\xC3\xA9%20au%20lait"},
+        {"a&b=c?d/e", "a%26b%3Dc%3Fd/e"},
+        {"AZaz09-._~", "AZaz09-._~"},
+        {"\"x\" <y> 'z' +;,!*()[]@:$\\",
+         "%22x%22%20%3Cy%3E%20%27z%27%20%2B%3B%2C%21%2A%28%29%5B%5D%40%3A%24%5C"},
+        {"&amp;", "%26amp%3B"},
+        {"caf\xC3\xA9 au lait", "caf%C3%A9%20au%20lait"},
+        {"\xE6\xBC\xA2\xE5\xAD\x97", "%E6%BC%A2%E5%AD%97"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
@@ -57,7 +62,13 @@ TEST(UrlEncodeForLink, EscapesBlankHashAndPercentOnly) {
 }
 
 TEST(UrlEncodeForLink, RoundTripsThroughUrlDecode) {
-    const char* names[] = {"plain.txt", "two words.txt", "#hash%percent", "\xC3\xBC" "ber.mp3"};
+    const char* names[] = {"plain.txt",
+                           "two words.txt",
+                           "#hash%percent",
+                           "\xC3\xBC"
+                           "ber.mp3",
+                           "what?.txt",
+                           "x&amp;y \"q\" 'r' +;.txt"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
         TextHolder encoded;
@@ -65,6 +76,13 @@ TEST(UrlEncodeForLink, RoundTripsThroughUrlDecode) {
         UrlDecode(decoded, UrlEncodeForLink(encoded, name));
         EXPECT_EQ(decoded.Str(), name);
     }
+}
+
+TEST(FormatSiteUrl, EncodesTheNameAndEndsAFolderWithASlash) {
+    EXPECT_EQ(FormatSiteUrl("http://10.0.0.2:8080/", "My Docs?", SiteUrlKind::Folder),
+              "http://10.0.0.2:8080/My%20Docs%3F/");
+    EXPECT_EQ(FormatSiteUrl("http://10.0.0.2/", "a&b #1.pdf", SiteUrlKind::File),
+              "http://10.0.0.2/a%26b%20%231.pdf");
 }
 
 TEST(FormatServerUrl, OmitsThePortOnlyWhenItIs80) {

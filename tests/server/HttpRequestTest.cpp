@@ -108,23 +108,28 @@ TEST(HttpRequestParse, ParsingAgainStartsFromScratch) {
     EXPECT_NE(request.Header("Host").data(), nullptr);
 }
 
-TEST(HttpRequestParse, PathLengthLimits) {
-    const std::string seg48(48, 'a');
-    const std::string seg49(49, 'a');
+TEST(HttpRequestParse, PathLengthLimitsCountDecodedBytes) {
+    const std::string longest(kMaxFirstPathSegment, 'a');
+    const std::string tooLong(kMaxFirstPathSegment + 1, 'a');
+    // A published file's name as the home page links it: 44 bytes decoded, 56 encoded.
+    const std::string report = "/Annual%20report%20for%20the%20year%202025%20final%20v2.pdf";
+    std::string encodedLongest;
+    for (size_t i = 0; i < kMaxFirstPathSegment; ++i)
+        encodedLongest += "%41";
     struct Case {
         const char* description;
         std::string path;
         bool acceptable;
     } cases[] = {
-        {"first segment of 48", "/" + seg48, true},
-        {"first segment of 49", "/" + seg49, false},
-        {"first segment of 48 behind several separators", "//\\/" + seg48 + "/x", true},
-        {"first segment of 49 behind a backslash", "\\" + seg49, false},
-        {"first segment ends at a backslash", "/" + seg48 + "\\" + std::string(255, 'b'), true},
-        {"rest of 256 with its separator", "/share/" + std::string(255, 'b'), true},
-        {"rest of 257 with its separator", "/share/" + std::string(256, 'b'), false},
-        {"rest of 256 made of separators and segments", "/s" + std::string(128, '/') + std::string(128, 'c'),
-         true},
+        {"the longest published name", "/" + longest, true},
+        {"one byte more", "/" + tooLong, false},
+        {"a name whose encoding passes the limit", "/" + encodedLongest, true},
+        {"an encoded name one byte too long", "/" + encodedLongest + "%41", false},
+        {"a published name with blanks", report, true},
+        {"the longest name behind several separators", "//\\/" + longest + "/x", true},
+        {"one byte more behind a backslash", "\\" + tooLong, false},
+        {"the rest at its limit", "/share/" + std::string(kMaxPathRest - 1, 'b'), true},
+        {"the rest over its limit", "/share/" + std::string(kMaxPathRest, 'b'), false},
         {"separators only", "////", true},
     };
     for (const Case& c : cases) {

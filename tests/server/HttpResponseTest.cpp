@@ -103,10 +103,12 @@ TEST(HttpResponse, TypicalPageKeepsTheHandlersHeaderOrderAndIsFrozenWhenFinished
     response.FinishHeaders();
     const std::string header(response.HeaderText());
     const std::string expires = HeaderValue(header, "Expires");
-    EXPECT_EQ(header, Head(response, "HTTP/1.1 200 OK") + "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\n" +
-                          "Expires: " + expires +
-                          "\r\nContent-Range: bytes 0-99/1000\r\nAccept-Ranges: bytes\r\n"
-                          "Connection: close\r\nContent-Type: text/html\r\nContent-Length: 12\r\n\r\n");
+    EXPECT_EQ(
+        header,
+        Head(response, "HTTP/1.1 200 OK") + "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\n" +
+            "Expires: " + expires +
+            "\r\nContent-Range: bytes 0-99/1000\r\nAccept-Ranges: bytes\r\n"
+            "Connection: close\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: 12\r\n\r\n");
     // Date and Expires are read from the clock in turn, so a second may tick over in between.
     const int64_t span = UnixSecondsOf(expires) - UnixSecondsOf(HeaderValue(header, "Date"));
     EXPECT_TRUE(span == 8100 || span == 8101) << span;

@@ -192,21 +192,19 @@ TEST_F(PathResolverTest, PublishedFileResolvesOnlyWithoutARest) {
 }
 
 TEST_F(PathResolverTest, LengthLimitsOfTheFirstSegmentAndTheRest) {
-    const std::string name48(48, 'n');
-    const std::string name49(49, 'n');
-    ASSERT_TRUE(ShareFolder(name48, m_folder));
-    ASSERT_TRUE(ShareFolder(name49, m_folder));
-    EXPECT_EQ(ResolvePath("/" + name48).kind, PathKind::SharedFolderDir);
-    EXPECT_EQ(ResolvePath("/" + name49).kind, PathKind::NotFound);
+    // The first segment may be as long as the longest published name, which the home page links.
+    PublishedFileRecord record;
+    record.path = m_home.WriteFile("report.pdf", "x");
+    const std::string longest(kPublishedNameMax, 'n');
+    ASSERT_TRUE(SetPublishedFile(longest, record));
+    EXPECT_EQ(ResolvePath("/" + longest).kind, PathKind::PublishedFile);
+    EXPECT_EQ(ResolvePath("/" + longest + "n").kind, PathKind::NotFound);
 
-    // "sub/" and a name: the rest is counted after decoding, so an escaped rest may be longer on the wire.
-    const std::string fits = "sub/" + std::string(252, 'f');
-    const std::string tooLong = "sub/" + std::string(253, 'f');
-    m_home.WriteFile("shared/" + fits, "x");
-    m_home.WriteFile("shared/" + tooLong, "x");
-    EXPECT_EQ(ResolvePath("/share/" + fits).kind, PathKind::SharedFolderFile);
-    EXPECT_EQ(ResolvePath("/share/sub%2F" + std::string(252, 'f')).kind, PathKind::SharedFolderFile);
-    EXPECT_EQ(ResolvePath("/share/" + tooLong).kind, PathKind::NotFound);
+    // The rest is counted after decoding, so an escaped rest may be longer on the wire.
+    const std::string name(250, 'f');
+    m_home.WriteFile("shared/sub/" + name, "x");
+    EXPECT_EQ(ResolvePath("/share/sub%2F" + name).kind, PathKind::SharedFolderFile);
+    EXPECT_EQ(ResolvePath("/share/" + std::string(kMaxRestLength + 1, 'f')).kind, PathKind::NotFound);
 }
 
 TEST_F(PathResolverTest, ThumbnailIndexInTheFolderItself) {

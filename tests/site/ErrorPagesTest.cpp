@@ -45,11 +45,11 @@ TEST(ErrorPages, ReasonTextsAndTheUnknownCode) {
     }
 }
 
-TEST(ErrorPages, RequestLinesDropBlanksAndKeepMarkup) {
+TEST(ErrorPages, RequestLinesDropBlanksAndEscapeMarkup) {
     HttpResponse response;
     response.BeginResponse(200);
     AppendRequestLines(response, "  GET /<b>x</b> HTTP/1.1\r\n\r\n\r\n   Host:  a \r\nX: 1");
-    EXPECT_EQ(response.BodyText(), "GET /<b>x</b> HTTP/1.1<br>\r\nHost:  a <br>\r\nX: 1<br>\r\n");
+    EXPECT_EQ(response.BodyText(), "GET /&lt;b&gt;x&lt;/b&gt; HTTP/1.1<br>\r\nHost:  a <br>\r\nX: 1<br>\r\n");
 }
 
 }  // namespace

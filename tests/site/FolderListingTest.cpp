@@ -133,9 +133,9 @@ TEST_F(FolderListingTest, ThumbnailIndexRowIsShownOnce) {
     Write("photo.jpg", "p", kSomeTime);
     std::string body = Body("/share/");
     EXPECT_EQ(test::CountOf(body, "Image Thumbnails"), 2u);  // the link text and the type cell of one row
-    EXPECT_EQ(
-        test::CountOf(body, "<a href=\"pixindex.$$$\"><b style=\"color:#ff0000\">Image Thumbnails</b></a>"),
-        1u);
+    EXPECT_EQ(test::CountOf(
+                  body, "<a href=\"pixindex.%24%24%24\"><b style=\"color:#ff0000\">Image Thumbnails</b></a>"),
+              1u);
     EXPECT_EQ(body.find("PIXINDEX"), std::string::npos);
 }
 
@@ -152,7 +152,7 @@ TEST_F(FolderListingTest, SubFoldersAbsentWithoutSubFolderAccess) {
     EXPECT_EQ(test::CountOf(body, ">Image Thumbnails</b></a>"), 1u);
 }
 
-TEST_F(FolderListingTest, NamesAreEscapedInLinksAndShownAsTheyAre) {
+TEST_F(FolderListingTest, NamesAreEncodedInLinksAndEscapedInText) {
     Share("share", true, false, true);
     struct Case {
         const char* name;
@@ -160,15 +160,17 @@ TEST_F(FolderListingTest, NamesAreEscapedInLinksAndShownAsTheyAre) {
         std::vector<const char*> links;
     } cases[] = {
         {"with blank.txt", false, {"<a href=\"with%20blank.txt\">with blank.txt</a>"}},
+        {"what?.txt", false, {"<a href=\"what%3F.txt\">what?.txt</a>"}},
+        {"x&amp;y \"q\".txt",
+         false,
+         {"<a href=\"x%26amp%3By%20%22q%22.txt\">x&amp;amp;y &quot;q&quot;.txt</a>"}},
         {"hash#mark.txt", false, {"<a href=\"hash%23mark.txt\">hash#mark.txt</a>"}},
         {"per%cent.txt", false, {"<a href=\"per%25cent.txt\">per%cent.txt</a>"}},
         {"%41 literal.txt", false, {"<a href=\"%2541%20literal.txt\">%41 literal.txt</a>"}},
-        // UTF-8 goes into the link as it is; the browser encodes it when it asks.
         {"gr\xc3\xbc\xc3\x9f"
          "e.txt",
          false,
-         {"<a href=\"gr\xc3\xbc\xc3\x9f"
-          "e.txt\">gr\xc3\xbc\xc3\x9f"
+         {"<a href=\"gr%C3%BC%C3%9Fe.txt\">gr\xc3\xbc\xc3\x9f"
           "e.txt</a>"}},
         {"My Docs #2",
          true,

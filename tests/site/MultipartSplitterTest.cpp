@@ -1,9 +1,16 @@
 #include "site/MultipartSplitter.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <string>
@@ -156,8 +163,9 @@ TEST(MultipartSplitter, SeveralPartsInOrderAndNothingAfterTheClosingDelimiter) {
     EXPECT_EQ(FolderNames(folder.Path()), (std::vector<std::string>{"a.bin", "b.txt", "c.bin"}));
 }
 
-TEST(MultipartSplitter, PartCutOffIsReportedIncompleteWithWhatWasWritten) {
-    TempFolder folder;
+// A part that does not end leaves the folder as it was: no partial file, the old file of that name
+// unchanged, and no hidden file left over. Its record still counts what was written of it.
+TEST(MultipartSplitter, PartCutOffLeavesTheFolderAsItWas) {
     const std::string data = RandomBytes(300000, 21);
     struct Case {
         const char* description;
@@ -169,19 +177,29 @@ TEST(MultipartSplitter, PartCutOffIsReportedIncompleteWithWhatWasWritten) {
          PartHeader(kBoundary, "cut.bin") + data + "\r\n--" + kBoundary.substr(0, 10), 1},
         {"second part cut off", Part("first.txt", "one") + PartHeader(kBoundary, "cut.bin") + data, 2},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.description);
-        SplitOutcome outcome = SplitInto(c.body, folder.Path());
-        ASSERT_EQ(outcome.count, c.records);
-        EXPECT_TRUE(outcome.files[0].complete || c.records == 1);
-        const UploadedFile& cut = outcome.files.back();
-        EXPECT_EQ(cut.BaseName(), "cut.bin");
-        EXPECT_FALSE(cut.complete);
-        const std::string stored = ReadWholeFile(folder.Child("cut.bin"));
-        EXPECT_EQ(stored.size(), cut.written);
-        EXPECT_GT(stored.size(), 0u);
-        EXPECT_EQ(data.compare(0, stored.size(), stored), 0)
-            << "the partial file is not a prefix of the data";
+    for (bool existing : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.description) + (existing ? ", over an existing file" : ""));
+            TempFolder folder;
+            if (existing)
+                folder.WriteFile("cut.bin", "old");
+            SplitOutcome outcome = SplitInto(c.body, folder.Path());
+            ASSERT_EQ(outcome.count, c.records);
+            EXPECT_TRUE(outcome.files[0].complete || c.records == 1);
+            const UploadedFile& cut = outcome.files.back();
+            EXPECT_EQ(cut.BaseName(), "cut.bin");
+            EXPECT_FALSE(cut.complete);
+            EXPECT_GT(cut.written, 0u);
+            std::vector<std::string> expected;
+            if (existing)
+                expected.push_back("cut.bin");
+            if (c.records == 2)
+                expected.push_back("first.txt");
+            EXPECT_EQ(FolderNames(folder.Path()), expected);
+            if (existing) {
+                EXPECT_EQ(ReadWholeFile(folder.Child("cut.bin")), "old");
+            }
+        }
     }
 }
 
@@ -326,6 +344,7 @@ TEST(MultipartSplitter, BodiesThatYieldNoRecord) {
 // incomplete with what fitted, and the parts behind it are still split.
 TEST(MultipartSplitter, WriteFailureFailsThatPartOnly) {
     TempFolder folder;
+    folder.WriteFile("big.bin", "old");
     constexpr rlim_t kLimit = 100000;
     TempFile spool =
         Spool(Part("big.bin", RandomBytes(3 * kLimit, 31)) + Part("small.txt", "small") + Closing());
@@ -343,6 +362,85 @@ TEST(MultipartSplitter, WriteFailureFailsThatPartOnly) {
     });
     EXPECT_EQ(report, "2 big.bin:" + std::to_string(kLimit) + ":Failed small.txt:5:OK");
     EXPECT_EQ(ReadWholeFile(folder.Child("small.txt")), "small");
+    // The failed part left the old file as it was and nothing beside it.
+    EXPECT_EQ(ReadWholeFile(folder.Child("big.bin")), "old");
+    EXPECT_EQ(FolderNames(folder.Path()), (std::vector<std::string>{"big.bin", "small.txt"}));
+}
+
+// The size of the file a process is writing below folder (found through its descriptors), or -1
+// while it has none open there.
+off_t SizeOfFileBeingWritten(pid_t process, const std::string& folder) {
+    const std::string descriptors = "/proc/" + std::to_string(process) + "/fd";
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(descriptors, error)) {
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        struct stat info {};
+        if (!error && target.starts_with(folder + "/") && ::stat(entry.path().c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
+            return info.st_size;
+    }
+    return -1;
+}
+
+// A server killed while it writes an upload: the old file of that name is as it was, and no partial
+// file, under any name, is left in the folder.
+TEST(MultipartSplitter, UploadKilledMidWriteLeavesTheOldFile) {
+    TempFolder folder;
+    folder.WriteFile("big.bin", "old");
+    // A part of 512 MiB of zeros that never ends, kept sparse in the spool.
+    TempFile spool = Spool(PartHeader(kBoundary, "big.bin"));
+    ASSERT_EQ(::ftruncate(spool.Descriptor(), off_t{512} << 20), 0);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        MultipartSplitter splitter;
+        splitter.Split(spool.Descriptor(), kBoundary, folder.Path());
+        ::_exit(0);
+    }
+    off_t seen = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (seen <= 0 && std::chrono::steady_clock::now() < deadline) {
+        seen = SizeOfFileBeingWritten(child, folder.Path());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_GT(seen, 0) << "the upload was never seen being written";
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the split ended before it was killed";
+    EXPECT_EQ(FolderNames(folder.Path()), (std::vector<std::string>{"big.bin"}));
+    EXPECT_EQ(ReadWholeFile(folder.Child("big.bin")), "old");
+}
+
+// A real full disk: a small tmpfs mounted in a mount namespace of a child's own. The part that does
+// not fit fails without touching the old file or leaving anything, and the next part still arrives.
+TEST(MultipartSplitter, FullFileSystemLeavesTheOldFile) {
+    TempFolder folder;
+    const std::string mountPoint = folder.Child("small");
+    ASSERT_TRUE(fs::create_directory(mountPoint));
+    TempFile spool =
+        Spool(Part("big.bin", RandomBytes(1 << 20, 41)) + Part("small.txt", "small") + Closing());
+    const std::string report = test::RunInChild([&]() -> std::string {
+        if (::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            return "skip: no mount namespace";
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("sarvo-test", mountPoint.c_str(), "tmpfs", 0, "size=256k") != 0)
+            return "skip: tmpfs cannot be mounted here";
+        test::WriteWholeFile(mountPoint + "/big.bin", "old");
+        MultipartSplitter splitter;
+        std::string out = std::to_string(splitter.Split(spool.Descriptor(), kBoundary, mountPoint));
+        for (const UploadedFile& file : splitter.Files())
+            out += " " + std::string(file.BaseName()) + ":" + (file.complete ? "OK" : "Failed");
+        out += " | old=" + ReadWholeFile(mountPoint + "/big.bin") +
+               " small=" + ReadWholeFile(mountPoint + "/small.txt") + " |";
+        for (const std::string& name : FolderNames(mountPoint))
+            out += " " + name;
+        return out;
+    });
+    if (report.starts_with("skip: "))
+        GTEST_SKIP() << report.substr(6);
+    EXPECT_EQ(report, "2 big.bin:Failed small.txt:OK | old=old small=small | big.bin small.txt");
 }
 
 }  // namespace

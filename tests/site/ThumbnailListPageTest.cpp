@@ -86,7 +86,7 @@ TEST_F(ThumbnailListPageTest, HeaderCarriesTheDatesRangesAndLengthInOrder) {
     EXPECT_EQ(test::MaskDates(header),
               "HTTP/1.1 200 OK\r\nDate: <date>\r\nServer: " + ServerIdentification() +
                   "\r\nLast-Modified: <date>\r\nExpires: <date>\r\nAccept-Ranges: bytes\r\nConnection: "
-                  "close\r\nContent-Type: text/html\r\nContent-Length: " +
+                  "close\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
                   std::to_string(response.BodyText().size()) + "\r\n\r\n");
     // Both are taken from the clock one after the other, so a second boundary may fall between them.
     const int64_t lifetime = test::SecondsBetweenHeaders(header, "Last-Modified", "Expires");
@@ -94,19 +94,21 @@ TEST_F(ThumbnailListPageTest, HeaderCarriesTheDatesRangesAndLengthInOrder) {
     EXPECT_LE(lifetime, 5 * 60 + 1);
 }
 
-TEST_F(ThumbnailListPageTest, NamesGoInAsUtf8WithoutEscaping) {
-    // The process code page is UTF-8 here: a valid name passes unchanged, an invalid byte is replaced,
-    // and markup characters are left as they are. Long names make long rows that stay whole.
+TEST_F(ThumbnailListPageTest, NamesAreLinkEncodedInLinksAndEscapedInCaptions) {
+    // The process code page is UTF-8 here: a valid name passes, an invalid byte is replaced. Markup
+    // in a name never reaches the page as markup. Long names make long rows that stay whole.
     std::vector<test::HandEntry> entries = {MakeEntry("a&b <x>.jpg", Bytes("GIF")),
                                             MakeEntry("\xC3\xA9t\xC3\xA9 #1.png", Bytes("GIF")),
                                             MakeEntry("bad\xE9.jpg", Bytes("GIF"))};
     for (char letter = 'a'; letter < 'a' + 4; ++letter)
         entries.push_back(MakeEntry(std::string(250, letter) + ".jpg", Bytes("GIF")));
     const std::string page = Page(IndexOf(entries));
-    EXPECT_NE(page.find("<a href=\"./a&b <x>.jpg\" target=\"_blank\"><img src=\"./a&b <x>.jpg?thumbnail\">"),
+    EXPECT_NE(page.find("<a href=\"./a%26b%20%3Cx%3E.jpg\" target=\"_blank\"><img "
+                        "src=\"./a%26b%20%3Cx%3E.jpg?thumbnail\">"),
               std::string::npos);
-    EXPECT_NE(page.find("<div>a&b <x>.jpg<br>"), std::string::npos);
-    EXPECT_NE(page.find("<img src=\"./\xC3\xA9t\xC3\xA9 #1.png?thumbnail\">"), std::string::npos);
+    EXPECT_NE(page.find("<div>a&amp;b &lt;x&gt;.jpg<br>"), std::string::npos);
+    EXPECT_EQ(page.find("<x>"), std::string::npos);
+    EXPECT_NE(page.find("<img src=\"./%C3%A9t%C3%A9%20%231.png?thumbnail\">"), std::string::npos);
     EXPECT_NE(page.find("<div>bad?.jpg<br>"), std::string::npos);
     EXPECT_EQ(page.find('\xE9'), std::string::npos);
     for (size_t i = 3; i < entries.size(); ++i)

@@ -73,7 +73,7 @@ TEST_F(ThumbnailServerTest, IndexNameGivesTheListPage) {
                             "Content-Type", "Content-Length"));
     EXPECT_EQ(response.Header("Content-Length"), std::to_string(response.body.size()));
     EXPECT_EQ(response.body, LocalPage(m_index));
-    EXPECT_NE(response.body.find("<img src=\"./my photo.png?thumbnail\">"), std::string::npos);
+    EXPECT_NE(response.body.find("<img src=\"./my%20photo.png?thumbnail\">"), std::string::npos);
     EXPECT_NE(response.body.find("<div>pic.jpg<br>120 x 60<br>"), std::string::npos);
     // Another case, and the dollar signs percent-encoded as a browser may send them.
     EXPECT_EQ(Request(Get("/share/PIXINDEX.$$$")).body, LocalPage(m_index));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <thread>
 
 #include "support/TempFolder.h"
@@ -16,6 +18,25 @@ protected:
     ~RegistryTest() override { CloseSettingsStore(); }
     test::ScopedSarvoHome m_home;
 };
+
+// The store holds the users' passwords; earlier installs left it readable by every local user.
+TEST_F(RegistryTest, StoreFilesAreTheOwnersAloneAndAreCorrectedOnStart) {
+    auto modeOf = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+    };
+    const std::string database = m_home.Child("settings.db");
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "new install" : "existing install");
+        ASSERT_TRUE(WriteText(Hive::CurrentUser, kKey, "password", "secret"));
+        EXPECT_EQ(modeOf(m_home.Path()), 0700);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            EXPECT_EQ(modeOf(database + suffix), 0600) << suffix;
+        CloseSettingsStore();
+        ASSERT_EQ(::chmod(m_home.Path().c_str(), 0755), 0);
+        ASSERT_EQ(::chmod(database.c_str(), 0644), 0);
+    }
+}
 
 TEST_F(RegistryTest, ValuesRoundTripWithTheirTypes) {
     ASSERT_TRUE(WriteText(Hive::CurrentUser, kKey, "title", "Hello"));

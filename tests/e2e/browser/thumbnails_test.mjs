@@ -112,7 +112,7 @@ test('every preview on the thumbnail page loads in a browser', async (t) => {
   const images = await page.$$eval('img', (all) =>
     all.map((image) => ({ src: image.getAttribute('src'), width: image.naturalWidth, height: image.naturalHeight })),
   );
-  const byName = new Map(PICTURES.map((picture) => [`./${picture.name}?thumbnail`, picture]));
+  const byName = new Map(PICTURES.map((picture) => [`./${encodeURIComponent(picture.name)}?thumbnail`, picture]));
   assert.equal(images.length, PICTURES.length);
   for (const image of images) {
     const picture = byName.get(image.src);
@@ -138,7 +138,7 @@ test('every preview on the thumbnail page loads in a browser', async (t) => {
   // A preview's link opens the full picture in a window of its own.
   const [full] = await Promise.all([
     context.waitForEvent('page'),
-    page.click('a[href="./my photo.png"]'),
+    page.click('a[href="./my%20photo.png"]'),
   ]);
   await full.waitForLoadState();
   assert.equal(decodeURIComponent(new URL(full.url()).pathname), '/photos/my photo.png');
