@@ -1,6 +1,7 @@
 #include "server/RequestReader.h"
 
 #include <chrono>
+#include <optional>
 
 #include "platform/WinsockError.h"
 #include "server/AccessControl.h"
@@ -63,15 +64,19 @@ void AutoBlockClient(const ConnectionContext& connection) {
 }
 
 int ReadRequestHeader(ConnectionContext& connection) {
-    const bool autoBlock = UseAutoBlockList();
+    // The request's settings are those of the moment its first byte arrived (a reader's settings
+    // scope fixes them at its first read), so the first is read only once there are bytes.
+    std::optional<bool> autoBlock;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHeaderTimeLimitMs);
     size_t headerEnd = std::string_view::npos;
     for (;;) {
         std::string_view data = connection.ReceivedData();
+        if (!data.empty() && !autoBlock)
+            autoBlock = UseAutoBlockList();
         headerEnd = FindHeaderEnd(data);
         if (headerEnd != std::string_view::npos)
             break;
-        if (int verdict = CheckPartialHeader(connection, data, autoBlock); verdict < 0)
+        if (int verdict = CheckPartialHeader(connection, data, autoBlock.value_or(false)); verdict < 0)
             return verdict;
         if (std::chrono::steady_clock::now() >= deadline) {
             LogConnectionRecord(connection, kTooSlowMessage, data);
@@ -87,7 +92,7 @@ int ReadRequestHeader(ConnectionContext& connection) {
     std::string_view block = connection.ReceivedData().substr(0, headerEnd);
     HttpRequest& request = connection.request;
     request.Parse(block);
-    if (!request.IsAcceptable() && autoBlock) {
+    if (!request.IsAcceptable() && *autoBlock) {
         AutoBlockClient(connection);
         LogConnectionRecord(connection, request.IsMalformed() ? kMaliciousMessage : kUnknownMessage, block);
         return kReadRefused;

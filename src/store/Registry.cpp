@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "store/SettingsDatabase.h"
+#include "store/SettingsSnapshot.h"
 
 namespace sarvo {
 namespace {
@@ -126,19 +127,23 @@ bool ApplyOperation(SettingsConnection& connection, const RegistryOperation& ope
     if (!CleanKeyPath(operation.subkey, path) || path.empty())
         return false;
     switch (operation.kind) {
-        case RegistryOperation::Kind::CreateKey: return EnsureKey(connection, operation.hive, path) > 0;
+        case RegistryOperation::Kind::CreateKey:
+            return EnsureKey(connection, operation.hive, path) > 0;
         case RegistryOperation::Kind::SetValue: {
             int64_t keyId = EnsureKey(connection, operation.hive, path);
             return keyId > 0 && UpsertValue(connection, keyId, operation.value);
         }
         case RegistryOperation::Kind::RemoveValue:
             return DeleteValue(connection, operation.hive, path, operation.value.name, false);
-        case RegistryOperation::Kind::DeleteKeyTree: return DeleteTree(connection, operation.hive, path);
+        case RegistryOperation::Kind::DeleteKeyTree:
+            return DeleteTree(connection, operation.hive, path);
     }
     return false;
 }
 
-bool ApplyOne(const RegistryOperation& operation) { return ApplyRegistryBatch({operation}); }
+bool ApplyOne(const RegistryOperation& operation) {
+    return ApplyRegistryBatch({operation});
+}
 
 RegistryValue MakeValue(std::string_view name, ValueType type, const void* bytes, size_t size) {
     RegistryValue value;
@@ -157,22 +162,41 @@ bool CreateKey(Hive hive, std::string_view subkey) {
     return ApplyOne({RegistryOperation::Kind::CreateKey, hive, std::string(subkey), {}});
 }
 
-bool OpenForRead(Hive hive, std::string_view subkey) { return KeyExists(hive, subkey); }
+bool OpenForRead(Hive hive, std::string_view subkey) {
+    return KeyExists(hive, subkey);
+}
 
-bool OpenForWrite(Hive hive, std::string_view subkey) { return CreateKey(hive, subkey); }
+bool OpenForWrite(Hive hive, std::string_view subkey) {
+    return CreateKey(hive, subkey);
+}
 
 bool KeyExists(Hive hive, std::string_view subkey) {
     std::string path;
+    if (!CleanKeyPath(subkey, path) || path.empty())
+        return false;
+    if (const SettingsSnapshot* snapshot = ScopedSnapshot())
+        return snapshot->KeyExists(hive, path);
     BorrowedConnection connection;
-    if (!connection || !CleanKeyPath(subkey, path) || path.empty())
+    if (!connection)
         return false;
     return FindKey(*connection, hive, path) > 0;
 }
 
 bool ReadValue(Hive hive, std::string_view subkey, std::string_view name, RegistryValue& out) {
     std::string path;
+    if (!CleanKeyPath(subkey, path))
+        return false;
+    if (const SettingsSnapshot* snapshot = ScopedSnapshot()) {
+        const RegistryValue* value = snapshot->FindValue(hive, path, name);
+        if (!value)
+            return false;
+        out.name.assign(name);
+        out.type = value->type;
+        out.data = value->data;
+        return true;
+    }
     BorrowedConnection connection;
-    if (!connection || !CleanKeyPath(subkey, path))
+    if (!connection)
         return false;
     ScopedStatement read(*connection, Statement::ReadValue);
     if (!read)
@@ -194,7 +218,8 @@ bool WriteValue(Hive hive, std::string_view subkey, const RegistryValue& value) 
     return ApplyOne({RegistryOperation::Kind::SetValue, hive, std::string(subkey), value});
 }
 
-bool ReadText(Hive hive, std::string_view subkey, std::string_view name, std::string& out, size_t bufferSize) {
+bool ReadText(Hive hive, std::string_view subkey, std::string_view name, std::string& out,
+              size_t bufferSize) {
     RegistryValue value;
     if (!ReadValue(hive, subkey, name, value) || value.data.size() > bufferSize)
         return false;
@@ -208,7 +233,8 @@ bool ReadText(Hive hive, std::string_view subkey, std::string_view name, std::st
 
 bool WriteText(Hive hive, std::string_view subkey, std::string_view name, std::string_view text) {
     std::string terminated(text);
-    return WriteValue(hive, subkey, MakeValue(name, ValueType::String, terminated.c_str(), terminated.size() + 1));
+    return WriteValue(hive, subkey,
+                      MakeValue(name, ValueType::String, terminated.c_str(), terminated.size() + 1));
 }
 
 bool ReadNumber(Hive hive, std::string_view subkey, std::string_view name, uint32_t& out) {
@@ -247,15 +273,24 @@ bool RemoveValue(Hive hive, std::string_view subkey, std::string_view name) {
     BorrowedConnection connection;
     if (!connection || !CleanKeyPath(subkey, path) || path.empty())
         return false;
+    ForgetScopedSnapshot();
     WriteTransaction transaction(*connection);
-    return transaction.IsActive() && DeleteValue(*connection, hive, path, name, true) &&
-           transaction.Commit();
+    return transaction.IsActive() && DeleteValue(*connection, hive, path, name, true) && transaction.Commit();
 }
 
 bool EnumSubkey(Hive hive, std::string_view subkey, int index, std::string& out, size_t bufferSize) {
     std::string path;
+    if (index < 0 || !CleanKeyPath(subkey, path))
+        return false;
+    if (const SettingsSnapshot* snapshot = ScopedSnapshot()) {
+        const std::string* name = snapshot->SubkeyAt(hive, path, index);
+        if (!name || name->size() + 1 > bufferSize)
+            return false;
+        out = *name;
+        return true;
+    }
     BorrowedConnection connection;
-    if (index < 0 || !connection || !CleanKeyPath(subkey, path))
+    if (!connection)
         return false;
     int64_t keyId = FindKey(*connection, hive, path);
     if (keyId < 0)
@@ -277,8 +312,17 @@ bool EnumSubkey(Hive hive, std::string_view subkey, int index, std::string& out,
 
 bool EnumValue(Hive hive, std::string_view subkey, int index, RegistryValue& out) {
     std::string path;
+    if (index < 0 || !CleanKeyPath(subkey, path) || path.empty())
+        return false;
+    if (const SettingsSnapshot* snapshot = ScopedSnapshot()) {
+        const RegistryValue* value = snapshot->ValueAt(hive, path, index);
+        if (!value)
+            return false;
+        out = *value;
+        return true;
+    }
     BorrowedConnection connection;
-    if (index < 0 || !connection || !CleanKeyPath(subkey, path) || path.empty())
+    if (!connection)
         return false;
     int64_t keyId = FindKey(*connection, hive, path);
     if (keyId <= 0)
@@ -320,6 +364,8 @@ bool DeleteKeyTree(Hive hive, std::string_view subkey) {
 }
 
 bool ApplyRegistryBatch(const std::vector<RegistryOperation>& operations) {
+    // Whatever the outcome, this thread's next read must see the store as it now is.
+    ForgetScopedSnapshot();
     BorrowedConnection connection;
     if (!connection)
         return false;
@@ -333,6 +379,9 @@ bool ApplyRegistryBatch(const std::vector<RegistryOperation>& operations) {
     return transaction.Commit();
 }
 
-void CloseSettingsStore() { CloseSettingsConnections(); }
+void CloseSettingsStore() {
+    ForgetLatestSnapshot();
+    CloseSettingsConnections();
+}
 
 }  // namespace sarvo

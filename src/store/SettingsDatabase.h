@@ -19,6 +19,9 @@ enum class Statement {
     ValueAt,
     DeleteTreeValues,
     DeleteTreeKeys,
+    ReadVersion,
+    AllKeys,
+    AllValues,
     Count
 };
 
