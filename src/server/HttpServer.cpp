@@ -13,11 +13,11 @@
 #include "platform/Notification.h"
 #include "platform/ResourceLimits.h"
 #include "platform/Socket.h"
-#include "platform/Thread.h"
 #include "platform/WinsockError.h"
 #include "server/AccessControl.h"
 #include "server/ClientActivity.h"
 #include "server/ConnectionContext.h"
+#include "server/ConnectionThreads.h"
 #include "server/Dispatch.h"
 #include "server/LocalClient.h"
 #include "store/SiteSettings.h"
@@ -56,7 +56,7 @@ bool AdmitClient(const TcpSocket& client) {
     return !IsBlockedAddress(peer.sin_addr.s_addr);
 }
 
-void ConnectionThread(ConnectionContext* context) {
+void ServeConnection(ConnectionContext* context) {
     std::unique_ptr<ConnectionContext> owned(context);
     const SocketHandle socket = owned->Handle();
     RecordConnected(socket);
@@ -77,8 +77,7 @@ void StartConnection(TcpSocket& accepted) {
     auto* context = new ConnectionContext;
     context->Attach(accepted.DetachSocket());
     // No thread blocks inside a receive or a send: every wait is a bounded one of the socket layer.
-    if (context->SetBlocking(false) < 0 ||
-        !StartDetachedThread([context] { ConnectionThread(context); }, kConnectionThreadStackSize)) {
+    if (context->SetBlocking(false) < 0 || !RunOnConnectionThread([context] { ServeConnection(context); })) {
         delete context;
         g_activeConnections.fetch_sub(1);
     }
