@@ -31,18 +31,30 @@ public:
     const RegistryValue* ValueAt(Hive hive, std::string_view path, int index) const;
 
 private:
+    // Hashes and compares with ASCII letters folded, and looks up by string_view without a copy.
+    struct FoldedHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const;
+    };
+    struct FoldedEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    template <typename T>
+    using FoldedMap = std::unordered_map<std::string, T, FoldedHash, FoldedEqual>;
+
     struct Key {
-        std::vector<std::string> subkeys;                    // enumeration order
-        std::vector<RegistryValue> values;                   // creation order
-        std::unordered_map<std::string, size_t> valueIndex;  // folded name -> place in values
+        std::vector<std::string> subkeys;   // enumeration order
+        std::vector<RegistryValue> values;  // creation order
+        FoldedMap<size_t> valueIndex;       // name -> place in values
     };
 
     const Key* FindKey(Hive hive, std::string_view path) const;
 
     std::string m_databasePath;
     int64_t m_version = 0;
-    // The hive's number followed by the folded path; the empty path is the hive's root.
-    std::unordered_map<std::string, Key> m_keys;
+    // The keys of each hive by path (see HiveIndex); the empty path is the hive's root.
+    FoldedMap<Key> m_hives[2];
 };
 
 // The copy of the calling thread's SettingsReadScope; null without a scope, or when the store could
