@@ -45,13 +45,18 @@ void ServeAndWait(std::function<void()> work) {
 
 bool RunOnConnectionThread(std::function<void()> work) {
     WaitingThreads& threads = Threads();
+    bool handedOver = false;
     {
         std::lock_guard<std::mutex> hold(threads.lock);
         if (threads.waiting > threads.pending.size()) {
             threads.pending.push_back(std::move(work));
-            threads.workArrived.notify_one();
-            return true;
+            handedOver = true;
         }
+    }
+    if (handedOver) {
+        // Woken after the lock is released, so that the thread need not wait for it again at once.
+        threads.workArrived.notify_one();
+        return true;
     }
     return StartDetachedThread([first = std::move(work)]() mutable { ServeAndWait(std::move(first)); },
                                kConnectionThreadStackSize);
