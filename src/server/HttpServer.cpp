@@ -20,6 +20,7 @@
 #include "server/ConnectionThreads.h"
 #include "server/Dispatch.h"
 #include "server/LocalClient.h"
+#include "store/SettingsReadScope.h"
 #include "store/SiteSettings.h"
 
 namespace sarvo {
@@ -53,6 +54,8 @@ bool AdmitClient(const TcpSocket& client) {
     sockaddr_in peer{};
     if (!client.GetAddress(peer, TcpSocket::AddressSide::Peer))
         return false;
+    // The filter and the auto-block list come from one look at the store, as a request's settings do.
+    SettingsReadScope settings;
     return !IsBlockedAddress(peer.sin_addr.s_addr);
 }
 
