@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Serves the same files with `sarvo-cli serve` and with nginx on loopback and prints each figure as
 # ours / nginx:
-#   - a 4 KiB file, a new connection per request (wrk -t2 -c32 -d10s, Connection: close)
+#   - a 4 KiB file, a new connection per request (wrk -t2 -c32 -d10s, Connection: close), and the
+#     CPU time (user + system) each server spent per request meanwhile
 #   - a 1 GiB file, throughput of one download (curl, best of three)
 #   - 1,000 connections held open in the middle of their header: our RSS, and the 4 KiB rate with them
 #   - our RSS when idle
@@ -31,6 +32,26 @@ trap cleanup EXIT
 
 requests_per_second() {
   wrk -t2 -c32 -d"${duration}s" -H 'Connection: close' "$1" | awk '/^Requests\/sec/ {print $2}'
+}
+
+# User and system CPU seconds of the given processes so far.
+cpu_seconds() {
+  local ticks=0 pid
+  for pid in "$@"; do
+    ticks=$((ticks + $(awk '{print $14 + $15}' "/proc/$pid/stat")))
+  done
+  python3 -c "import os,sys; print(int(sys.argv[1]) / os.sysconf('SC_CLK_TCK'))" "$ticks"
+}
+
+# Runs wrk against one server and prints "requests/s CPU-µs-per-request" of the given processes.
+rate_and_cpu() {
+  local url=$1; shift
+  local before after rps
+  before=$(cpu_seconds "$@")
+  rps=$(requests_per_second "$url")
+  after=$(cpu_seconds "$@")
+  python3 -c "import sys; r,b,a,s=map(float,sys.argv[1:]); print(r, '%.1f' % ((a-b)*1e6/(r*s) if r else 0))" \
+    "$rps" "$before" "$after" "$duration"
 }
 
 best_download_speed() {
@@ -92,10 +113,13 @@ curl -sf -o /dev/null "$ours/small.bin" || { echo "our server does not serve the
 curl -sf -o /dev/null "$theirs/small.bin" || { echo "nginx does not serve the file" >&2; exit 1; }
 
 echo
-echo "4 KiB file, new connection per request (requests/s):"
-ours_rps=$(requests_per_second "$ours/small.bin")
-theirs_rps=$(requests_per_second "$theirs/small.bin")
-echo "  ours $ours_rps / nginx $theirs_rps = $(ratio "$ours_rps" "$theirs_rps")"
+echo "4 KiB file, new connection per request (requests/s, server CPU µs per request):"
+nginx_pids=$(cat "$work/nginx.pid"; ps --ppid "$(cat "$work/nginx.pid")" -o pid=)
+read -r ours_rps ours_cpu < <(rate_and_cpu "$ours/small.bin" "$serve_pid")
+# shellcheck disable=SC2086
+read -r theirs_rps theirs_cpu < <(rate_and_cpu "$theirs/small.bin" $nginx_pids)
+echo "  ours $ours_rps / nginx $theirs_rps = $(ratio "$ours_rps" "$theirs_rps") (at least 1.00x)"
+echo "  CPU per request: ours $ours_cpu µs, nginx $theirs_cpu µs"
 
 echo "1 GiB file, one download (bytes/s, best of three):"
 ours_speed=$(best_download_speed "$ours/large.bin")

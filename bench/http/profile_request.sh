@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Counts the instructions of one request with callgrind: from the moment the connection's thread
-# starts dispatching until the answer is sent, and prints where they go.
+# starts dispatching until the answer is sent, and prints where they go and what the settings store
+# took of them. With BENCH_PUBLISHED=N, N folders are shared and N files published first (a third
+# each ".txt", ".htm" and ".mp3"), so that PATH / profiles a full home page.
 # Usage: bench/http/profile_request.sh BUILD_DIR [PATH]   (default PATH: a 4 KiB file)
 set -euo pipefail
 . "$(dirname "$(realpath "$0")")/../lib/loopback.sh"
 
 build_dir=${1:?usage: $0 BUILD_DIR [PATH]}
+here=$(dirname "$(realpath "$0")")
+published=${BENCH_PUBLISHED:-0}
 cli=$(realpath "$build_dir/src/app/sarvo-cli")
 command -v valgrind >/dev/null || { echo "missing valgrind" >&2; exit 1; }
 
@@ -25,6 +29,18 @@ export SARVO_HOME="$work/home"
 "$cli" set listen_ip 127.0.0.1 >/dev/null
 "$cli" set listen_port "$port" >/dev/null
 "$cli" share add files "$work/files" >/dev/null
+mkdir -p "$work/published"
+for i in $(seq 1 "$published"); do
+  case $((i % 3)) in
+    0) head -c 4096 /dev/zero | tr '\0' t >"$work/published/file$i.txt" ;;
+    1) echo "<html><title>Page $i</title></html>" >"$work/published/file$i.htm" ;;
+    2) { head -c 4096 /dev/zero; printf 'TAG%-125s' "Song $i"; } >"$work/published/file$i.mp3" ;;
+  esac
+  "$cli" share add "folder$i" "$work/published" --desc "Folder number $i" >/dev/null
+done
+for file in "$work"/published/*; do
+  [ -e "$file" ] && "$cli" publish "$file" >/dev/null
+done
 
 coproc SERVE {
   exec valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" --collect-atstart=no \
@@ -42,3 +58,5 @@ wait "$serve_pid" || true
 serve_pid=
 echo "One request after a warm-up request; instructions inclusive, by function:"
 callgrind_annotate --inclusive=yes "$work/callgrind.out" 2>/dev/null | sed -n '1,60p'
+echo
+python3 "$here/../lib/store_share.py" "$work/callgrind.out"

@@ -5,8 +5,8 @@
 
 namespace sarvo {
 
-// Connection threads live for one request and are never joined; a small stack lets thousands of them
-// exist at once without reserving gigabytes of address space.
+// Connection threads are detached and never joined; a small stack lets thousands of them exist at
+// once without reserving gigabytes of address space.
 inline constexpr size_t kConnectionThreadStackSize = 256 * 1024;
 
 // Starts a detached thread with the given stack size. False when the thread could not be created;

@@ -9,6 +9,7 @@
 #include "server/RequestReader.h"
 #include "server/SendResponse.h"
 #include "server/StoreRouteFacts.h"
+#include "store/SettingsReadScope.h"
 #include "store/SiteSettings.h"
 #include "store/Users.h"
 
@@ -76,6 +77,9 @@ int SendEchoPage(ConnectionContext& connection) {
 }
 
 int DispatchRequest(ConnectionContext& connection) {
+    // One look at the store for the whole request instead of one per setting; see RequestReader for
+    // the moment it is taken.
+    SettingsReadScope settings;
     if (int read = ReadRequestHeader(connection); read < 0)
         return read;
     const HttpRequest& request = connection.request;

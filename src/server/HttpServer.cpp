@@ -15,14 +15,15 @@
 #include "platform/Notification.h"
 #include "platform/ResourceLimits.h"
 #include "platform/Socket.h"
-#include "platform/Thread.h"
 #include "platform/WinsockError.h"
 #include "server/AccessControl.h"
 #include "server/ClientActivity.h"
 #include "server/ClientQuota.h"
 #include "server/ConnectionContext.h"
+#include "server/ConnectionThreads.h"
 #include "server/Dispatch.h"
 #include "server/LocalClient.h"
+#include "store/SettingsReadScope.h"
 #include "store/SiteSettings.h"
 
 namespace sarvo {
@@ -66,6 +67,8 @@ bool AdmitClient(const TcpSocket& client, std::optional<uint32_t>& counted) {
     const uint32_t address = peer.sin_addr.s_addr;
     if (!TakeClientPlace(address))
         return false;
+    // The filter and the auto-block list come from one look at the store, as a request's settings do.
+    SettingsReadScope settings;
     if (IsBlockedAddress(address)) {
         ReleaseClientPlace(address);
         return false;
@@ -83,7 +86,7 @@ void ReleasePlaces(const std::optional<uint32_t>& counted) {
         ReturnFreeMemory();
 }
 
-void ConnectionThread(ConnectionContext* context, std::optional<uint32_t> counted) {
+void ServeConnection(ConnectionContext* context, std::optional<uint32_t> counted) {
     std::unique_ptr<ConnectionContext> owned(context);
     const SocketHandle socket = owned->Handle();
     RecordConnected(socket);
@@ -111,8 +114,7 @@ void StartConnection(TcpSocket& accepted, const std::optional<uint32_t>& counted
     context->Attach(accepted.DetachSocket());
     // No thread blocks inside a receive or a send: every wait is a bounded one of the socket layer.
     if (context->SetBlocking(false) < 0 ||
-        !StartDetachedThread([context, counted] { ConnectionThread(context, counted); },
-                             kConnectionThreadStackSize)) {
+        !RunOnConnectionThread([context, counted] { ServeConnection(context, counted); })) {
         delete context;
         ReleasePlaces(counted);
     }

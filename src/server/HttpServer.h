@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// The listening server: one server thread that accepts, and one detached thread per admitted
-// connection, which answers its one request and closes.
+// The listening server: one server thread that accepts, and for each admitted connection a thread of
+// its own (see ConnectionThreads.h), which answers its one request and closes.
 namespace sarvo {
 
 // Posted on the main-window channel with argument 0.
@@ -16,8 +16,8 @@ inline constexpr uint32_t CMD_SERVER_STOPPED = 32777;
 
 // The server thread checks for a stop at least this often.
 inline constexpr int kAcceptWaitMs = 3000;
-// A flood of connections must not exhaust the owner's desktop: past this many live connection
-// threads a new connection is closed at once.
+// A flood of connections must not exhaust the owner's desktop: past this many connections being
+// served a new connection is closed at once.
 inline constexpr int kMaxConnectionThreads = 2000;
 // Past this many live connections the server is crowded: a connection that has not sent its whole
 // header within kCrowdedHeaderLimitMs is closed, so that slow or idle clients give way first.
@@ -49,7 +49,7 @@ void SetUrlAddress(uint32_t addressNetworkOrder);
 // The positive Winsock number of the set-up step that failed last, 0 when none did.
 int GetLastServerError();
 
-// Connection threads still running.
+// Connections being served.
 int ActiveConnectionCount();
 bool IsServerCrowded();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "platform/WinsockError.h"
 #include "server/AccessControl.h"
@@ -68,17 +69,21 @@ void AutoBlockClient(const ConnectionContext& connection) {
 
 int ReadRequestHeader(ConnectionContext& connection) {
     using Clock = std::chrono::steady_clock;
-    const bool autoBlock = UseAutoBlockList();
+    // The request's settings are those of the moment its first byte arrived (a reader's settings
+    // scope fixes them at its first read), so the first is read only once there are bytes.
+    std::optional<bool> autoBlock;
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::milliseconds(kHeaderTimeLimitMs);
     const auto crowdedDeadline = start + std::chrono::milliseconds(kCrowdedHeaderLimitMs);
     size_t headerEnd = std::string_view::npos;
     for (;;) {
         std::string_view data = connection.ReceivedData();
+        if (!data.empty() && !autoBlock)
+            autoBlock = UseAutoBlockList();
         headerEnd = FindHeaderEnd(data);
         if (headerEnd != std::string_view::npos)
             break;
-        if (int verdict = CheckPartialHeader(connection, data, autoBlock); verdict < 0)
+        if (int verdict = CheckPartialHeader(connection, data, autoBlock.value_or(false)); verdict < 0)
             return verdict;
         const auto now = Clock::now();
         if (now >= deadline) {
@@ -104,7 +109,7 @@ int ReadRequestHeader(ConnectionContext& connection) {
     std::string_view block = connection.ReceivedData().substr(0, headerEnd);
     HttpRequest& request = connection.request;
     request.Parse(block);
-    if (!request.IsAcceptable() && autoBlock) {
+    if (!request.IsAcceptable() && *autoBlock) {
         AutoBlockClient(connection);
         LogConnectionRecord(connection, request.IsMalformed() ? kMaliciousMessage : kUnknownMessage, block);
         return kReadRefused;

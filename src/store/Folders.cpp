@@ -1,6 +1,5 @@
 #include "store/Folders.h"
 
-#include "common/Format.h"
 #include "common/Text.h"
 #include "store/Registry.h"
 #include "store/RegistryKeys.h"
@@ -21,7 +20,13 @@ constexpr char kZipDownload[] = "zipDownload";
 constexpr char kFollowLinks[] = "followlinks";
 
 std::string FolderKey(std::string_view name) {
-    return Format("%s\\%.*s", kFoldersKey, static_cast<int>(name.size()), name.data());
+    // Joined by hand rather than formatted: a request reads several values of the folder it names.
+    std::string key;
+    key.reserve(sizeof kFoldersKey + name.size());
+    key += kFoldersKey;
+    key += '\\';
+    key += name;
+    return key;
 }
 
 bool ReadFlag(std::string_view name, const char* value, bool fallback) {

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "store/SettingsDatabase.h"
+#include "store/SettingsSnapshot.h"
 
 namespace sarvo {
 namespace {
@@ -12,12 +13,17 @@ constexpr int64_t kRootParent = 0;
 constexpr int kMaxKeyPathLength = 8192;
 
 // Key paths are kept without leading or trailing separators; an empty segment is not a key.
-bool CleanKeyPath(std::string_view subkey, std::string& out) {
+// Trims the backslashes at either end in place, without a copy: reads run many times per request.
+bool TrimKeyPath(std::string_view& subkey) {
     while (!subkey.empty() && subkey.front() == '\\')
         subkey.remove_prefix(1);
     while (!subkey.empty() && subkey.back() == '\\')
         subkey.remove_suffix(1);
-    if (subkey.size() > kMaxKeyPathLength || subkey.find("\\\\") != std::string_view::npos)
+    return subkey.size() <= kMaxKeyPathLength && subkey.find("\\\\") == std::string_view::npos;
+}
+
+bool CleanKeyPath(std::string_view subkey, std::string& out) {
+    if (!TrimKeyPath(subkey))
         return false;
     out.assign(subkey);
     return true;
@@ -28,7 +34,7 @@ void BindText(sqlite3_stmt* statement, int index, std::string_view text) {
 }
 
 // The id of the key, 0 when it does not exist; the empty path is the hive's root.
-int64_t FindKey(SettingsConnection& connection, Hive hive, const std::string& path) {
+int64_t FindKey(SettingsConnection& connection, Hive hive, std::string_view path) {
     if (path.empty())
         return kRootParent;
     ScopedStatement find(connection, Statement::FindKey);
@@ -141,6 +147,34 @@ bool ApplyOperation(SettingsConnection& connection, const RegistryOperation& ope
     return false;
 }
 
+// The stored value: in the reading scope's copy, without copying it, or else read from the database
+// into holder. Null when there is none.
+const RegistryValue* FindStoredValue(Hive hive, std::string_view subkey, std::string_view name,
+                                     RegistryValue& holder) {
+    std::string_view path = subkey;
+    if (!TrimKeyPath(path))
+        return nullptr;
+    if (const SettingsSnapshot* snapshot = ScopedSnapshot())
+        return snapshot->FindValue(hive, path, name);
+    BorrowedConnection connection;
+    if (!connection)
+        return nullptr;
+    ScopedStatement read(*connection, Statement::ReadValue);
+    if (!read)
+        return nullptr;
+    sqlite3_bind_int(read.Get(), 1, static_cast<int>(hive));
+    BindText(read.Get(), 2, path);
+    BindText(read.Get(), 3, name);
+    if (sqlite3_step(read.Get()) != SQLITE_ROW)
+        return nullptr;
+    holder.name.assign(name);
+    holder.type = static_cast<ValueType>(sqlite3_column_int(read.Get(), 0));
+    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(read.Get(), 1));
+    int size = sqlite3_column_bytes(read.Get(), 1);
+    holder.data.assign(data, data + (data ? size : 0));
+    return &holder;
+}
+
 bool ApplyOne(const RegistryOperation& operation) {
     return ApplyRegistryBatch({operation});
 }
@@ -179,31 +213,26 @@ bool OpenForWrite(Hive hive, std::string_view subkey) {
 }
 
 bool KeyExists(Hive hive, std::string_view subkey) {
-    std::string path;
+    std::string_view path = subkey;
+    if (!TrimKeyPath(path) || path.empty())
+        return false;
+    if (const SettingsSnapshot* snapshot = ScopedSnapshot())
+        return snapshot->KeyExists(hive, path);
     BorrowedConnection connection;
-    if (!connection || !CleanKeyPath(subkey, path) || path.empty())
+    if (!connection)
         return false;
     return FindKey(*connection, hive, path) > 0;
 }
 
 bool ReadValue(Hive hive, std::string_view subkey, std::string_view name, RegistryValue& out) {
-    std::string path;
-    BorrowedConnection connection;
-    if (!connection || !CleanKeyPath(subkey, path))
+    const RegistryValue* value = FindStoredValue(hive, subkey, name, out);
+    if (!value)
         return false;
-    ScopedStatement read(*connection, Statement::ReadValue);
-    if (!read)
-        return false;
-    sqlite3_bind_int(read.Get(), 1, static_cast<int>(hive));
-    BindText(read.Get(), 2, path);
-    BindText(read.Get(), 3, name);
-    if (sqlite3_step(read.Get()) != SQLITE_ROW)
-        return false;
-    out.name.assign(name);
-    out.type = static_cast<ValueType>(sqlite3_column_int(read.Get(), 0));
-    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(read.Get(), 1));
-    int size = sqlite3_column_bytes(read.Get(), 1);
-    out.data.assign(data, data + (data ? size : 0));
+    if (value != &out) {
+        out.name.assign(name);
+        out.type = value->type;
+        out.data = value->data;
+    }
     return true;
 }
 
@@ -213,13 +242,14 @@ bool WriteValue(Hive hive, std::string_view subkey, const RegistryValue& value) 
 
 bool ReadText(Hive hive, std::string_view subkey, std::string_view name, std::string& out,
               size_t bufferSize) {
-    RegistryValue value;
-    if (!ReadValue(hive, subkey, name, value) || value.data.size() > bufferSize)
+    RegistryValue holder;
+    const RegistryValue* value = FindStoredValue(hive, subkey, name, holder);
+    if (!value || value->data.size() > bufferSize)
         return false;
-    const char* text = reinterpret_cast<const char*>(value.data.data());
-    out.assign(text, strnlen(text, value.data.size()));
+    const char* text = reinterpret_cast<const char*>(value->data.data());
+    out.assign(text, strnlen(text, value->data.size()));
     // A text stored without its NUL needs one more byte in the reader's buffer.
-    if (out.size() == value.data.size() && out.size() + 1 > bufferSize)
+    if (out.size() == value->data.size() && out.size() + 1 > bufferSize)
         return false;
     return true;
 }
@@ -231,12 +261,13 @@ bool WriteText(Hive hive, std::string_view subkey, std::string_view name, std::s
 }
 
 bool ReadNumber(Hive hive, std::string_view subkey, std::string_view name, uint32_t& out) {
-    RegistryValue value;
-    if (!ReadValue(hive, subkey, name, value) || value.data.empty() || value.data.size() > sizeof(uint32_t))
+    RegistryValue holder;
+    const RegistryValue* value = FindStoredValue(hive, subkey, name, holder);
+    if (!value || value->data.empty() || value->data.size() > sizeof(uint32_t))
         return false;
     uint32_t number = 0;
-    for (size_t i = 0; i < value.data.size(); ++i)
-        number |= static_cast<uint32_t>(value.data[i]) << (8 * i);
+    for (size_t i = 0; i < value->data.size(); ++i)
+        number |= static_cast<uint32_t>(value->data[i]) << (8 * i);
     out = number;
     return true;
 }
@@ -266,14 +297,24 @@ bool RemoveValue(Hive hive, std::string_view subkey, std::string_view name) {
     BorrowedConnection connection;
     if (!connection || !CleanKeyPath(subkey, path) || path.empty())
         return false;
+    ForgetScopedSnapshot();
     WriteTransaction transaction(*connection);
     return transaction.IsActive() && DeleteValue(*connection, hive, path, name, true) && transaction.Commit();
 }
 
 bool EnumSubkey(Hive hive, std::string_view subkey, int index, std::string& out, size_t bufferSize) {
-    std::string path;
+    std::string_view path = subkey;
+    if (index < 0 || !TrimKeyPath(path))
+        return false;
+    if (const SettingsSnapshot* snapshot = ScopedSnapshot()) {
+        const std::string* name = snapshot->SubkeyAt(hive, path, index);
+        if (!name || name->size() + 1 > bufferSize)
+            return false;
+        out = *name;
+        return true;
+    }
     BorrowedConnection connection;
-    if (index < 0 || !connection || !CleanKeyPath(subkey, path))
+    if (!connection)
         return false;
     int64_t keyId = FindKey(*connection, hive, path);
     if (keyId < 0)
@@ -294,9 +335,18 @@ bool EnumSubkey(Hive hive, std::string_view subkey, int index, std::string& out,
 }
 
 bool EnumValue(Hive hive, std::string_view subkey, int index, RegistryValue& out) {
-    std::string path;
+    std::string_view path = subkey;
+    if (index < 0 || !TrimKeyPath(path) || path.empty())
+        return false;
+    if (const SettingsSnapshot* snapshot = ScopedSnapshot()) {
+        const RegistryValue* value = snapshot->ValueAt(hive, path, index);
+        if (!value)
+            return false;
+        out = *value;
+        return true;
+    }
     BorrowedConnection connection;
-    if (index < 0 || !connection || !CleanKeyPath(subkey, path) || path.empty())
+    if (!connection)
         return false;
     int64_t keyId = FindKey(*connection, hive, path);
     if (keyId <= 0)
@@ -345,6 +395,7 @@ bool ModifyValue(Hive hive, std::string_view subkey, std::string_view name,
     BorrowedConnection connection;
     if (!connection || !CleanKeyPath(subkey, path) || path.empty())
         return false;
+    ForgetScopedSnapshot();
     WriteTransaction transaction(*connection);
     if (!transaction.IsActive())
         return false;
@@ -376,6 +427,8 @@ bool DeleteKeyTree(Hive hive, std::string_view subkey) {
 }
 
 bool ApplyRegistryBatch(const std::vector<RegistryOperation>& operations) {
+    // Whatever the outcome, this thread's next read must see the store as it now is.
+    ForgetScopedSnapshot();
     BorrowedConnection connection;
     if (!connection)
         return false;
@@ -390,6 +443,7 @@ bool ApplyRegistryBatch(const std::vector<RegistryOperation>& operations) {
 }
 
 void CloseSettingsStore() {
+    ForgetLatestSnapshot();
     CloseSettingsConnections();
 }
 

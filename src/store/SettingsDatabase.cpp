@@ -45,7 +45,24 @@ constexpr char kSchema[] =
     " UNIQUE(key_id, name));"
     // Entries of this index are ordered by key and then by rowid, that is by creation: a key's values
     // come in their order without a sort of the data (which would spill large blobs to a temporary file).
-    "CREATE INDEX IF NOT EXISTS registry_values_key ON registry_values(key_id);";
+    "CREATE INDEX IF NOT EXISTS registry_values_key ON registry_values(key_id);"
+    // Every change of the two tables, by any process, moves the version on, so a reader learns with
+    // one small query whether its copy of the settings is still current. It starts at a random number
+    // so that a database created anew in the same place never repeats an earlier file's versions.
+    "CREATE TABLE IF NOT EXISTS store_version(id INTEGER PRIMARY KEY, version INTEGER NOT NULL);"
+    "INSERT OR IGNORE INTO store_version VALUES(1, abs(random() / 2));"
+    "CREATE TRIGGER IF NOT EXISTS keys_inserted AFTER INSERT ON registry_keys"
+    " BEGIN UPDATE store_version SET version = version + 1 WHERE id = 1; END;"
+    "CREATE TRIGGER IF NOT EXISTS keys_updated AFTER UPDATE ON registry_keys"
+    " BEGIN UPDATE store_version SET version = version + 1 WHERE id = 1; END;"
+    "CREATE TRIGGER IF NOT EXISTS keys_deleted AFTER DELETE ON registry_keys"
+    " BEGIN UPDATE store_version SET version = version + 1 WHERE id = 1; END;"
+    "CREATE TRIGGER IF NOT EXISTS values_inserted AFTER INSERT ON registry_values"
+    " BEGIN UPDATE store_version SET version = version + 1 WHERE id = 1; END;"
+    "CREATE TRIGGER IF NOT EXISTS values_updated AFTER UPDATE ON registry_values"
+    " BEGIN UPDATE store_version SET version = version + 1 WHERE id = 1; END;"
+    "CREATE TRIGGER IF NOT EXISTS values_deleted AFTER DELETE ON registry_values"
+    " BEGIN UPDATE store_version SET version = version + 1 WHERE id = 1; END;";
 
 constexpr const char* kStatementTexts[] = {
     // FindKey
@@ -73,6 +90,12 @@ constexpr const char* kStatementTexts[] = {
     " AND (path = ?2 OR path LIKE ?3 ESCAPE '!'))",
     // DeleteTreeKeys
     "DELETE FROM registry_keys WHERE hive = ?1 AND (path = ?2 OR path LIKE ?3 ESCAPE '!')",
+    // ReadVersion
+    "SELECT version FROM store_version WHERE id = 1",
+    // AllKeys: parents before children is not needed; siblings in enumeration order is.
+    "SELECT id, hive, path, parent, name FROM registry_keys ORDER BY hive, parent, name",
+    // AllValues, in each key's creation order
+    "SELECT key_id, name, type, data FROM registry_values ORDER BY key_id, id",
 };
 static_assert(sizeof kStatementTexts / sizeof kStatementTexts[0] == static_cast<size_t>(Statement::Count));
 

@@ -20,6 +20,9 @@ enum class Statement {
     ValuesOf,
     DeleteTreeValues,
     DeleteTreeKeys,
+    ReadVersion,
+    AllKeys,
+    AllValues,
     Count
 };
 

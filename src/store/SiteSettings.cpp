@@ -94,9 +94,21 @@ bool WriteAddressList(std::string_view name, const std::vector<uint8_t>& list) {
 const std::vector<SettingInfo>& SettingsTable() { return kSettings; }
 
 const SettingInfo* FindSetting(std::string_view name) {
-    for (const SettingInfo& info : kSettings) {
-        if (EqualsIgnoreCase(info.name, name))
-            return &info;
+    // A request looks up every setting it reads, nearly always spelled as in the table: the names are
+    // measured once, and an exact match is tried before one that ignores case.
+    static const std::vector<std::string_view> kNames = [] {
+        std::vector<std::string_view> names;
+        for (const SettingInfo& info : kSettings)
+            names.emplace_back(info.name);
+        return names;
+    }();
+    for (size_t index = 0; index < kNames.size(); ++index) {
+        if (kNames[index] == name)
+            return &kSettings[index];
+    }
+    for (size_t index = 0; index < kNames.size(); ++index) {
+        if (EqualsIgnoreCase(kNames[index], name))
+            return &kSettings[index];
     }
     return nullptr;
 }

@@ -34,6 +34,11 @@ StreamClient::~StreamClient() {
     Close();
 }
 
+bool StreamClient::Send(const std::string& bytes) {
+    return m_socket >= 0 &&
+           ::send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
 void StreamClient::Close() {
     if (m_socket >= 0)
         ::close(m_socket);

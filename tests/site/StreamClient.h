@@ -16,6 +16,8 @@ public:
     StreamClient& operator=(const StreamClient&) = delete;
 
     bool Connected() const { return m_socket >= 0; }
+    // Sends more bytes; false when they could not all be sent.
+    bool Send(const std::string& bytes);
 
     // The status line and header lines up to the blank line; "" when they did not come in time.
     std::string ReadHead(std::chrono::milliseconds limit = std::chrono::seconds(5));
