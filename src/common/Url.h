@@ -8,6 +8,9 @@
 
 namespace sarvo {
 
+// The value of a hexadecimal digit, or -1 for any other character.
+int HexDigitValue(char c);
+
 // Decodes %XX escapes ('+' stays '+'), takes the bytes as UTF-8 and converts them to the process
 // code page. A '%' without two hexadecimal digits is kept as it is.
 const char* UrlDecode(TextHolder& holder, std::string_view text);

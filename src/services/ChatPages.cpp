@@ -7,6 +7,7 @@
 #include "common/Html.h"
 #include "common/Text.h"
 #include "common/TextHolder.h"
+#include "common/Url.h"
 #include "platform/WinsockError.h"
 #include "server/ConnectionContext.h"
 #include "server/Dispatch.h"
@@ -100,16 +101,6 @@ int SendPage(ConnectionContext& connection, std::string_view body) {
     return SendResponse(connection, response, ProgressReport::On);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Receives until limit bytes of the body are held. False when the client failed or took too long; the
 // request is then left without an answer.
 bool ReceiveBody(ConnectionContext& connection, size_t limit) {
@@ -146,9 +137,9 @@ bool FindFormValue(std::string_view body, std::string_view key, std::string& val
         const char c = raw[index];
         if (c == '+') {
             value += ' ';
-        } else if (c == '%' && index + 2 < raw.size() && HexDigit(raw[index + 1]) >= 0 &&
-                   HexDigit(raw[index + 2]) >= 0) {
-            value += static_cast<char>(HexDigit(raw[index + 1]) * 16 + HexDigit(raw[index + 2]));
+        } else if (c == '%' && index + 2 < raw.size() && HexDigitValue(raw[index + 1]) >= 0 &&
+                   HexDigitValue(raw[index + 2]) >= 0) {
+            value += static_cast<char>(HexDigitValue(raw[index + 1]) * 16 + HexDigitValue(raw[index + 2]));
             index += 2;
         } else {
             value += c;

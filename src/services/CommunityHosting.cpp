@@ -3,6 +3,7 @@
 #include "common/Html.h"
 #include "common/Text.h"
 #include "common/TextHolder.h"
+#include "common/Url.h"
 #include "server/ConnectionContext.h"
 #include "server/HttpResponse.h"
 #include "server/HttpServer.h"
@@ -29,22 +30,12 @@ constexpr char kHostsHeadAlone[] =
 constexpr char kListEnd[] = "</ul>\r\n";
 constexpr char kCommunityPagePath[] = "/WebCommunity/";
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The byte the characters after a '%' spell: the hexadecimal digits at their front, as a number
 // reader takes them (none gives 0).
 char HexByte(std::string_view digits) {
     int value = 0;
     for (char c : digits) {
-        int digit = HexDigit(c);
+        int digit = HexDigitValue(c);
         if (digit < 0)
             break;
         value = value * 16 + digit;

@@ -8,22 +8,13 @@
 #include <climits>
 
 #include "common/Format.h"
+#include "common/Url.h"
 
 namespace sarvo {
 namespace {
 
 constexpr mode_t kMessageFileMode = 0666;
 constexpr unsigned kFirstCounter = 2;
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Up to two hex digits, stopping at the first character that is not one.
 char HexPairByte(char first, char second) {

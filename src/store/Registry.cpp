@@ -147,6 +147,24 @@ bool ApplyOperation(SettingsConnection& connection, const RegistryOperation& ope
     return false;
 }
 
+// The value as the database holds it; false when there is none.
+bool ReadStoredValue(SettingsConnection& connection, Hive hive, std::string_view path, std::string_view name,
+                     RegistryValue& out) {
+    ScopedStatement read(connection, Statement::ReadValue);
+    if (!read)
+        return false;
+    sqlite3_bind_int(read.Get(), 1, static_cast<int>(hive));
+    BindText(read.Get(), 2, path);
+    BindText(read.Get(), 3, name);
+    if (sqlite3_step(read.Get()) != SQLITE_ROW)
+        return false;
+    out.name.assign(name);
+    out.type = static_cast<ValueType>(sqlite3_column_int(read.Get(), 0));
+    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(read.Get(), 1));
+    out.data.assign(data, data + (data ? sqlite3_column_bytes(read.Get(), 1) : 0));
+    return true;
+}
+
 // The stored value: in the reading scope's copy, without copying it, or else read from the database
 // into holder. Null when there is none.
 const RegistryValue* FindStoredValue(Hive hive, std::string_view subkey, std::string_view name,
@@ -157,21 +175,8 @@ const RegistryValue* FindStoredValue(Hive hive, std::string_view subkey, std::st
     if (const SettingsSnapshot* snapshot = ScopedSnapshot())
         return snapshot->FindValue(hive, path, name);
     BorrowedConnection connection;
-    if (!connection)
+    if (!connection || !ReadStoredValue(*connection, hive, path, name, holder))
         return nullptr;
-    ScopedStatement read(*connection, Statement::ReadValue);
-    if (!read)
-        return nullptr;
-    sqlite3_bind_int(read.Get(), 1, static_cast<int>(hive));
-    BindText(read.Get(), 2, path);
-    BindText(read.Get(), 3, name);
-    if (sqlite3_step(read.Get()) != SQLITE_ROW)
-        return nullptr;
-    holder.name.assign(name);
-    holder.type = static_cast<ValueType>(sqlite3_column_int(read.Get(), 0));
-    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(read.Get(), 1));
-    int size = sqlite3_column_bytes(read.Get(), 1);
-    holder.data.assign(data, data + (data ? size : 0));
     return &holder;
 }
 
@@ -403,20 +408,8 @@ bool ModifyValue(Hive hive, std::string_view subkey, std::string_view name,
     if (keyId <= 0)
         return false;
     RegistryValue value;
-    {
-        ScopedStatement read(*connection, Statement::ReadValue);
-        if (!read)
-            return false;
-        sqlite3_bind_int(read.Get(), 1, static_cast<int>(hive));
-        BindText(read.Get(), 2, path);
-        BindText(read.Get(), 3, name);
-        if (sqlite3_step(read.Get()) != SQLITE_ROW)
-            return false;
-        value.name.assign(name);
-        value.type = static_cast<ValueType>(sqlite3_column_int(read.Get(), 0));
-        const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(read.Get(), 1));
-        value.data.assign(data, data + (data ? sqlite3_column_bytes(read.Get(), 1) : 0));
-    }
+    if (!ReadStoredValue(*connection, hive, path, name, value))
+        return false;
     return change(value) && UpsertValue(*connection, keyId, value) && transaction.Commit();
 }
 
