@@ -50,8 +50,8 @@ protected:
         const std::string folder = m_server.ShareFolder("share", "shared");
         for (const std::string& name : {kImageName, kQuoteName, kEntityName})
             m_server.Home().WriteFile("shared/" + name, "x");
-        test::WriteBytes(folder + "/pixindex.$$$",
-                         test::IndexBytes({test::MakeEntry(kThumbnailName, {'G'})}));
+        test::WriteWholeFile(folder + "/pixindex.$$$",
+                             test::IndexBytes({test::MakeEntry(kThumbnailName, {'G'})}));
         PublishedFileRecord record;
         record.path = m_server.Home().WriteFile("published.txt", "p");
         ASSERT_TRUE(SetFolderDescription("share", kDescription) && SetCanPostFiles("share", true) &&

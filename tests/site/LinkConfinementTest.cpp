@@ -54,7 +54,7 @@ protected:
         test::WriteWholeFile(m_outside + "/secret.txt", "secret");
         test::WriteWholeFile(m_outside + "/dir/inner.txt", "inner");
         test::WriteWholeFile(m_outside + "/dir/pic1.jpg", "jpeg");
-        test::WriteBytes(m_outside + "/dir/pixindex.$$$", test::IndexBytes(test::NumberedEntries(1)));
+        test::WriteWholeFile(m_outside + "/dir/pixindex.$$$", test::IndexBytes(test::NumberedEntries(1)));
         test::WriteWholeFile(m_shared + "/inside.txt", "inside");
         Link("inside.txt", m_shared + "/link-in.txt");
         Link("../../inside.txt", m_shared + "/sub/deep/up-in.txt");

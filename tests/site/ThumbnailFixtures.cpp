@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include <algorithm>
-#include <fstream>
 
 #include "thumbindex/ThumbnailIndexFormat.h"
 
@@ -72,12 +71,6 @@ std::string IndexBytes(const std::vector<HandEntry>& entries) {
         out.append(masked.begin(), masked.end());
     }
     return out;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-    ASSERT_TRUE(file.good()) << path;
 }
 
 ToolRun RunTool(const std::vector<std::string>& argv) {

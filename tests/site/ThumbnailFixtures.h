@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempFolder.h"
+
 // Thumbnail indexes built by hand, byte by byte from the documented layout, so that the reader is
 // checked against the layout itself rather than against the code it shares with the tool.
 namespace sarvo::test {
@@ -28,9 +30,6 @@ HandEntry MakeEntry(const std::string& name, std::vector<uint8_t> image, uint32_
 
 // The 284-byte header followed by the masked image, for each entry in turn.
 std::string IndexBytes(const std::vector<HandEntry>& entries);
-
-// Writes bytes to a file, replacing it.
-void WriteBytes(const std::string& path, const std::string& bytes);
 
 struct ToolRun {
     int exitCode = -1;   // -1 when the program did not exit normally

@@ -31,8 +31,8 @@ std::string ReadOut(HttpResponse& response, size_t piece) {
 void MakeIndexedFolder(const std::string& folder, const std::vector<test::HandEntry>& entries) {
     std::filesystem::create_directories(folder);
     for (const test::HandEntry& entry : entries)
-        test::WriteBytes(folder + "/" + entry.name, "the full picture");
-    test::WriteBytes(folder + "/pixindex.$$$", test::IndexBytes(entries));
+        test::WriteWholeFile(folder + "/" + entry.name, "the full picture");
+    test::WriteWholeFile(folder + "/pixindex.$$$", test::IndexBytes(entries));
 }
 
 TEST(ThumbnailImage, AnswersFromTheFoldersIndex) {
@@ -53,9 +53,9 @@ TEST(ThumbnailImage, AnswersFromTheFoldersIndex) {
          MakeEntry("f.jpg", Bytes("FIG not a gif")), MakeEntry("my photo #1.jpg", Bytes("GIF89a top"))});
     // The same name in a sub-folder, whose own index holds a different preview.
     MakeIndexedFolder(pictures + "/2004", {MakeEntry("my photo #1.jpg", Bytes("GIF89a deep"))});
-    test::WriteBytes(pictures + "/new.jpg", "added after the index was made");
+    test::WriteWholeFile(pictures + "/new.jpg", "added after the index was made");
     std::filesystem::create_directories(pictures + "/noindex");
-    test::WriteBytes(pictures + "/noindex/lonely.jpg", "picture");
+    test::WriteWholeFile(pictures + "/noindex/lonely.jpg", "picture");
 
     struct Case {
         const char* url;

@@ -26,7 +26,7 @@ std::vector<uint8_t> Find(ThumbnailIndex& index, std::string_view name) {
 class ThumbnailIndexTest : public ::testing::Test {
 protected:
     std::string Write(const std::string& bytes) {
-        test::WriteBytes(m_path, bytes);
+        test::WriteWholeFile(m_path, bytes);
         return m_path;
     }
 

@@ -126,27 +126,6 @@ TEST_F(ThumbnailServerTest, ThumbnailQueryGivesThePreviewBytes) {
     EXPECT_EQ(sub.body, PreviewIn(m_folder + "/2004/pixindex.$$$", "deep.jpg"));
 }
 
-TEST_F(ThumbnailServerTest, PictureMissingFromTheIndexGetsAnEmptyBmp) {
-    test::WriteBytes(m_folder + "/late.jpg", "came after the index");
-    const WireResponse response = Request(Get("/share/late.jpg?thumbnail"));
-    EXPECT_EQ(response.statusLine, "HTTP/1.1 200 OK");
-    EXPECT_EQ(response.Header("Content-Type"), "image/bmp");
-    EXPECT_EQ(response.Header("Content-Length"), "0");
-    EXPECT_EQ(response.body, "");
-}
-
-TEST_F(ThumbnailServerTest, UpperCaseNameOnDiskMatchesTheLowerCaseEntry) {
-    // The index was made while the picture was called photo1.jpg; it has been renamed since.
-    fs::rename(m_folder + "/pic.jpg", m_folder + "/PHOTO1.JPG");
-    const std::string preview = PreviewIn(m_index, "pic.jpg");
-    test::WriteBytes(m_index,
-                     test::IndexBytes({test::MakeEntry(
-                         "photo1.jpg", std::vector<uint8_t>(preview.begin(), preview.end()), 60, 120)}));
-    const WireResponse response = Request(Get("/share/PHOTO1.JPG?thumbnail"));
-    EXPECT_EQ(response.Header("Content-Type"), "image/gif");
-    EXPECT_EQ(response.body, preview);
-}
-
 TEST_F(ThumbnailServerTest, RefusedIndexRequests) {
     fs::create_directories(m_folder + "/empty");
     EXPECT_EQ(Request("POST /share/pixindex.$$$ HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n")

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempFolder.h"
+
 // Helpers the archive and upload tests share: a tree of mixed files, and running the archive tools
 // nobody here wrote.
 namespace sarvo::test {
@@ -18,8 +20,6 @@ CommandResult RunCommand(const std::string& commandLine);
 // Single quotes for the shell.
 std::string ShellQuote(const std::string& text);
 
-std::string ReadWholeFile(const std::string& path);
-void WriteWholeFile(const std::string& path, const std::string& content);
 std::string RandomBytes(size_t length, unsigned seed);
 // Lines of words, which deflate compresses well.
 std::string TextBytes(size_t length, unsigned seed);

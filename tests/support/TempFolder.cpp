@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace sarvo::test {
@@ -22,10 +23,19 @@ TempFolder::~TempFolder() {
 
 std::string TempFolder::WriteFile(const std::string& name, const std::string& content) const {
     std::string path = Child(name);
+    WriteWholeFile(path, content);
+    return path;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const std::string& path, const std::string& content) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
-    return path;
 }
 
 ScopedSarvoHome::ScopedSarvoHome() {

@@ -34,4 +34,9 @@ private:
     bool m_hadPrevious = false;
 };
 
+// A file's bytes, or "" when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+// Writes a file (creating its parent folders), replacing what was there.
+void WriteWholeFile(const std::string& path, const std::string& content);
+
 }  // namespace sarvo::test
