@@ -34,26 +34,13 @@ int64_t UnixSecondsOf(const std::string& httpDate) {
     return FileTimeToUnixSeconds(ticks);
 }
 
-TEST(HttpResponse, StatusLinesFollowTheTable) {
-    const std::pair<unsigned, const char*> cases[] = {
-        {200, "HTTP/1.1 200 OK"},
-        {204, "HTTP/1.1 204 No Content"},
-        {206, "HTTP/1.1 206 Partial Content"},
-        {304, "HTTP/1.1 304 Not Modified"},
-        {400, "HTTP/1.1 400 Bad Request"},
-        {401, "HTTP/1.1 401 Unauthorized"},
-        {403, "HTTP/1.1 403 Forbidden"},
-        {404, "HTTP/1.1 404 Not Found"},
-        {405, "HTTP/1.1 405 Method Not Allowed"},
-        {500, "HTTP/1.1 500"},
-    };
-    for (const auto& [status, line] : cases) {
-        SCOPED_TRACE(status);
-        HttpResponse response;
-        response.BeginResponse(status);
-        EXPECT_EQ(response.HeaderText(), Head(response, line));
-        EXPECT_EQ(HeaderValue(response.HeaderText(), "Date").size(), kInternetTimeLength);
-    }
+// Every known status line is also asserted on the wire (tests/server/ServerIntegrationTest.cpp) or in
+// a golden page (error_204.golden); only a code the table does not know is left to check here.
+TEST(HttpResponse, UnknownStatusHasNoReasonText) {
+    HttpResponse response;
+    response.BeginResponse(500);
+    EXPECT_EQ(response.HeaderText(), Head(response, "HTTP/1.1 500"));
+    EXPECT_EQ(HeaderValue(response.HeaderText(), "Date").size(), kInternetTimeLength);
 }
 
 TEST(HttpResponse, FinishedHeadersTable) {

@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,12 +29,7 @@ sockaddr_in Peer(const char* dotted, uint16_t port) {
     return peer;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using test::ReadWholeFile;
 
 TEST(LogbookTest, RecordBytes) {
     const std::string head = "Time: 2005-01-02 03:04:05\r\nAddr: 192.168.0.10:65535\r\n";

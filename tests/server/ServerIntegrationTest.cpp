@@ -2,9 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -35,13 +33,6 @@ std::string Pattern(size_t size) {
     for (size_t index = 0; index < size; ++index)
         text[index] = static_cast<char>('a' + index % 26);
     return text;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 class ServerTest : public ::testing::Test {
@@ -246,7 +237,7 @@ TEST_F(ServerTest, LogbookRecordsRequestsAndAutoBlocks) {
     SetLocalClientRule(LocalClientRule::TreatAllAsRemote);
     Request("PROPFIND /x HTTP/1.1\r\n\r\n");
     ASSERT_TRUE(m_server.WaitForIdle());
-    std::string log = ReadWholeFile(LogbookPath());
+    std::string log = test::ReadWholeFile(LogbookPath());
     const std::string separator(60, '=');
     std::regex record(
         "Time: \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\r\nAddr: 127\\.0\\.0\\.1:\\d+\r\n"
