@@ -100,11 +100,5 @@ TEST(MountTableTest, TheLongestWholeComponentMountWinsAndLaterMountsHideEarlierO
     EXPECT_EQ(FindMountFor(table, "relative"), nullptr);
 }
 
-TEST(MountTableTest, ThisProcessHasARootMount) {
-    std::vector<MountEntry> table = ReadMountTable();
-    ASSERT_FALSE(table.empty());
-    EXPECT_NE(FindMountFor(table, "/"), nullptr);
-}
-
 }  // namespace
 }  // namespace sarvo
