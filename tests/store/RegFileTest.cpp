@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 
 #include "platform/CodePage.h"
 #include "store/Folders.h"
@@ -49,11 +47,6 @@ void ExpectSameTree(const std::vector<KeySnapshot>& a, const std::vector<KeySnap
     }
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
 class RegFileTest : public ::testing::Test {
 protected:
     ~RegFileTest() override { CloseSettingsStore(); }
@@ -90,17 +83,23 @@ TEST_F(RegFileTest, TheExportIsUtf16WithTheEditorsHeaderAndForms) {
     std::string file = m_home.Child("export.reg");
     std::string error;
     ASSERT_TRUE(ExportRegFile(file, error)) << error;
-    std::string bytes = ReadAll(file);
+    std::string bytes = test::ReadWholeFile(file);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     std::string text = ConvertCodePage(std::string_view(bytes).substr(2), "UTF-16LE", "UTF-8");
-    EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo]", 0), 0u);
-    EXPECT_NE(text.find("\"mainpagetitle\"=\"Caf\xC3\xA9 \\\"quoted\\\" back\\\\slash\"\r\n"), std::string::npos);
+    EXPECT_EQ(
+        text.rfind(
+            "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo]",
+            0),
+        0u);
+    EXPECT_NE(text.find("\"mainpagetitle\"=\"Caf\xC3\xA9 \\\"quoted\\\" back\\\\slash\"\r\n"),
+              std::string::npos);
     EXPECT_NE(text.find("\"listen_port\"=dword:00001f90\r\n"), std::string::npos);
     EXPECT_NE(text.find("@=\"default value\"\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"AutoBlockList\"=hex:ab,ab,"), std::string::npos);
     EXPECT_NE(text.find(",\\\r\n  ab,"), std::string::npos) << "long hex lists wrap";
-    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo\\Folders\\Music]\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo\\Folders\\Music]\r\n"),
+              std::string::npos);
     for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
         EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
 }
@@ -132,14 +131,16 @@ TEST_F(RegFileTest, ImportsAnEditorFileInUtf16AndAnEightBitOne) {
     EXPECT_EQ(ReadIpFilterType(), 2u);
 
     std::string regedit4 =
-        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo\\Settings]\n\"listen_port\"=dword:00000051\n"
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo\\Settings]\n\"listen_port\"=dword:"
+        "00000051\n"
         "\"IPFilterType\"=-\n";
     ASSERT_TRUE(ImportRegFile(m_home.WriteFile("old.reg", regedit4), error)) << error;
     EXPECT_EQ(GetListenPort(), 81);
     EXPECT_EQ(ReadIpFilterType(), 0u) << "the value was deleted";
 
     std::string removal =
-        "Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo\\Folders]\r\n";
+        "Windows Registry Editor Version "
+        "5.00\r\n\r\n[-HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo\\Folders]\r\n";
     ASSERT_TRUE(ImportRegFile(m_home.WriteFile("rm.reg", removal), error)) << error;
     EXPECT_FALSE(FolderExists("Photos"));
 }
@@ -156,7 +157,8 @@ TEST_F(RegFileTest, ABadLineIsNamedAndNothingChanges) {
     const BadCase cases[] = {
         {"no header", "[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\Sarvo]\r\n", "line 1:"},
         {"other tree", header + "[HKEY_CURRENT_USER\\Software\\Other]\r\n", "line 3:"},
-        {"sibling with common prefix", header + "[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\SarvoX]\r\n", "line 3:"},
+        {"sibling with common prefix", header + "[HKEY_CURRENT_USER\\Software\\KELDANWORKS\\SarvoX]\r\n",
+         "line 3:"},
         {"value before key", header + "\"a\"=\"b\"\r\n", "line 3:"},
         {"bad dword", header + settings + "\"listen_port\"=dword:00000050\r\n\"x\"=dword:zz\r\n", "line 5:"},
         {"long dword", header + settings + "\"x\"=dword:123456789\r\n", "line 4:"},

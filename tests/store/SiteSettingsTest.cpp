@@ -75,13 +75,6 @@ TEST_F(SiteSettingsTest, TextsLongerThanTheirBufferReadAsTheDefault) {
     EXPECT_EQ(GetWebChatWelcomeMsg(), "");
 }
 
-TEST_F(SiteSettingsTest, TheSiteIntroIsTrimmedAndBlanksMeanNone) {
-    ASSERT_TRUE(SetSiteIntro(" \r\n\t "));
-    EXPECT_EQ(GetSiteIntro(), "");
-    ASSERT_TRUE(SetSiteIntro("\r\n  Hello there.\r\n"));
-    EXPECT_EQ(GetSiteIntro(), "Hello there.");
-}
-
 TEST_F(SiteSettingsTest, TheHomePageFileCountsOnlyWhenSwitchedOnAndAFile) {
     test::TempFolder files;
     std::string page = files.WriteFile("home.htm", "<p>hi</p>");
