@@ -226,40 +226,5 @@ TEST_F(PictornCommand, OldIndexIsReplacedWholeAndRemovedWhenNoPictureIsLeft) {
     EXPECT_FALSE(fs::exists(IndexIn(m_photos.Path())));
 }
 
-// Read-only media need a read-only mount. A bind mount made read-only inside a private mount
-// namespace gives one without touching the machine's own mounts.
-TEST_F(PictornCommand, FolderOnReadOnlyMediaGetsItsIndexInTheCacheFolder) {
-    if (std::system("unshare --user --map-root-user --mount true >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "no private mount namespace available here to make a read-only mount";
-    }
-    WritePicture(m_photos.Child("disc.jpg"), 200, 100, kRed, kBlue);
-    sarvo::test::ScopedSarvoHome home;
-    const std::string mountPoint = home.Child("cdrom");
-    fs::create_directories(mountPoint);
-    const std::string script =
-        "mount --bind \"$1\" \"$2\" && mount -o remount,bind,ro \"$2\" && exec \"$3\" \"$2\" 0";
-    const ChildResult run = RunChild({"/usr/bin/unshare", "--user", "--map-root-user", "--mount", "/bin/sh",
-                                      "-c", script, "sh", m_photos.Path(), mountPoint, kPictorn},
-                                     m_scratch.Path());
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_FALSE(fs::exists(IndexIn(m_photos.Path())));
-
-    // <SARVO_HOME>/appdata/PIXINDEX/<eight hex digits>/pixindex.$$$: the mount point is the volume's
-    // root, so no further folder levels follow the volume's own.
-    std::vector<std::string> found;
-    const std::string cache = home.Child("appdata/PIXINDEX");
-    ASSERT_TRUE(fs::is_directory(cache));
-    for (const auto& item : fs::recursive_directory_iterator(cache)) {
-        if (item.path().filename() == kThumbnailIndexName) {
-            found.push_back(fs::relative(item.path(), cache).string());
-        }
-    }
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].size(), 8u + 1u + std::string(kThumbnailIndexName).size()) << found[0];
-    std::vector<IndexEntry> entries;
-    ASSERT_TRUE(ReadIndex(cache + "/" + found[0], entries));
-    EXPECT_EQ(Names(entries), std::vector<std::string>{"disc.jpg"});
-}
-
 }  // namespace
 }  // namespace sarvo::pictorn::test
