@@ -61,23 +61,6 @@ TEST(UrlEncodeForLink, KeepsOnlyUnreservedBytesAndSlashes) {
     }
 }
 
-TEST(UrlEncodeForLink, RoundTripsThroughUrlDecode) {
-    const char* names[] = {"plain.txt",
-                           "two words.txt",
-                           "#hash%percent",
-                           "\xC3\xBC"
-                           "ber.mp3",
-                           "what?.txt",
-                           "x&amp;y \"q\" 'r' +;.txt"};
-    for (const char* name : names) {
-        SCOPED_TRACE(name);
-        TextHolder encoded;
-        TextHolder decoded;
-        UrlDecode(decoded, UrlEncodeForLink(encoded, name));
-        EXPECT_EQ(decoded.Str(), name);
-    }
-}
-
 TEST(FormatSiteUrl, EncodesTheNameAndEndsAFolderWithASlash) {
     EXPECT_EQ(FormatSiteUrl("http://10.0.0.2:8080/", "My Docs?", SiteUrlKind::Folder),
               "http://10.0.0.2:8080/My%20Docs%3F/");
