@@ -1,9 +1,12 @@
 #include "server/ConnectionThreads.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <utility>
 
+#include "platform/FreeMemory.h"
 #include "platform/Thread.h"
 
 namespace sarvo {
@@ -16,7 +19,13 @@ struct WaitingThreads {
     // Threads inside the wait, including those woken for work they have not taken yet: there is a
     // thread free for new work only while this exceeds the pending work.
     size_t waiting = 0;
+    // Threads alive, and the most alive at once since they were last all gone.
+    size_t live = 0;
+    size_t peak = 0;
 };
+
+// More threads than this at once make a burst, whose memory is handed back once they have all ended.
+constexpr size_t kBurstThreads = 64;
 
 // Never destroyed: threads are detached and may still be waiting when the program ends.
 WaitingThreads& Threads() {
@@ -34,8 +43,14 @@ void ServeAndWait(std::function<void()> work) {
         const bool arrived = threads.workArrived.wait_for(hold, kIdleConnectionThreadLifetime,
                                                           [&threads] { return !threads.pending.empty(); });
         --threads.waiting;
-        if (!arrived)
+        if (!arrived) {
+            const bool burstOver = --threads.live == 0 && std::exchange(threads.peak, 0) > kBurstThreads;
+            hold.unlock();
+            // The ended threads' allocator caches went back to their arenas, which keep them otherwise.
+            if (burstOver)
+                ReturnFreeMemory();
             return;
+        }
         work = std::move(threads.pending.front());
         threads.pending.pop_front();
     }
@@ -58,8 +73,16 @@ bool RunOnConnectionThread(std::function<void()> work) {
         threads.workArrived.notify_one();
         return true;
     }
-    return StartDetachedThread([first = std::move(work)]() mutable { ServeAndWait(std::move(first)); },
-                               kConnectionThreadStackSize);
+    {
+        std::lock_guard<std::mutex> hold(threads.lock);
+        threads.peak = std::max(threads.peak, ++threads.live);
+    }
+    if (StartDetachedThread([first = std::move(work)]() mutable { ServeAndWait(std::move(first)); },
+                            kConnectionThreadStackSize))
+        return true;
+    std::lock_guard<std::mutex> hold(threads.lock);
+    --threads.live;
+    return false;
 }
 
 }  // namespace sarvo
