@@ -1,6 +1,5 @@
 #include "ui/AwaitingDialogs.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
 
@@ -12,10 +11,9 @@
 namespace sarvo::ui {
 namespace {
 
-// FIXME: the property dialogs, the logbook viewer and the webchat and community dialogs are still to
-// come; the chat room's start and stop arrive with them.
+// FIXME: the logbook viewer and the webchat and community dialogs are still to come; the chat room's
+// start and stop arrive with them.
 constexpr std::array kAwaitingCommands = {
-    CMD_SERVER_PROPERTY,  CMD_ADD_FOLDER,   CMD_FOLDER_PROPERTY,      CMD_FILE_PROPERTY,
     CMD_START_WEBCHAT,    CMD_STOP_WEBCHAT, CMD_MANAGE_WEBCHAT,       CMD_COMMUNITY_HOST,
     CMD_COMMUNITY_MEMBER, CMD_OPEN_LOGBOOK, CMD_CLIENTS_OPEN_LOGBOOK,
 };
@@ -32,11 +30,6 @@ QAction* AddCommandItem(QMenu& menu, const QString& text, uint32_t command, bool
     action->setObjectName(text);
     action->setEnabled(enabledByRule && !IsAwaitingDialog(command));
     return action;
-}
-
-void ApplyAwaitingState(QAbstractButton& button, uint32_t command) {
-    if (IsAwaitingDialog(command))
-        button.setEnabled(false);
 }
 
 }  // namespace sarvo::ui

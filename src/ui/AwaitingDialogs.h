@@ -3,12 +3,11 @@
 #include <cstdint>
 
 class QAction;
-class QAbstractButton;
 class QMenu;
 class QString;
 
-// The commands whose dialogs, or whose services, are not part of the program yet. Their buttons and
-// menu items are shown greyed, so the window keeps its full arrangement; each leaves this list when its
+// The commands whose dialogs, or whose services, are not part of the program yet. Their menu items
+// are shown greyed, so the window keeps its full arrangement; each leaves this list when its
 // dialog arrives.
 namespace sarvo::ui {
 
@@ -17,8 +16,5 @@ bool IsAwaitingDialog(uint32_t command);
 // A menu item carrying its command id as data, enabled when the menu's rule allows and its dialog
 // exists.
 QAction* AddCommandItem(QMenu& menu, const QString& text, uint32_t command, bool enabledByRule);
-
-// Greys a button whose dialog does not exist yet.
-void ApplyAwaitingState(QAbstractButton& button, uint32_t command);
 
 }  // namespace sarvo::ui

@@ -17,9 +17,11 @@
 #include "ui/AwaitingDialogs.h"
 #include "ui/Commands.h"
 #include "ui/FilesListView.h"
+#include "ui/OwnerDialogTools.h"
 #include "ui/OwnerMessages.h"
 #include "ui/QtText.h"
 #include "ui/UiTexts.h"
+#include "ui/dialogs/FolderPropertyDialog.h"
 
 namespace sarvo::ui {
 
@@ -129,6 +131,12 @@ void FoldersListView::RunCommand(uint32_t command) {
         case CMD_ALLOW_LIST_FILES:
             ToggleDynamicFolderVisible();
             break;
+        case CMD_ADD_FOLDER:
+            AddFolder();
+            break;
+        case CMD_FOLDER_PROPERTY:
+            EditSelectedFolder();
+            break;
         case CMD_REMOVE_FOLDERS:
             RemoveSelectedFolders();
             break;
@@ -191,6 +199,36 @@ bool FoldersListView::viewportEvent(QEvent* event) {
         return true;
     }
     return QTreeView::viewportEvent(event);
+}
+
+void FoldersListView::SelectOnly(int row) {
+    const QModelIndex index = m_model.index(row);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void FoldersListView::AddFolder() {
+    FolderPropertyDialog dialog(this, QString(), WindowFolderTools());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_model.AppendFolder(dialog.FolderName());
+    SelectOnly(m_model.rowCount() - 1);
+}
+
+void FoldersListView::EditSelectedFolder() {
+    const int row = FirstSelectedRow();
+    if (row < 0 ||
+        (SelectedKind() != FolderRowKind::Folder && SelectedKind() != FolderRowKind::FolderWithSubfolders))
+        return;
+    FolderPropertyDialog dialog(this, m_model.Text(row), WindowFolderTools());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_model.RenameRow(row, dialog.FolderName());
+    // The files list keeps a folder it shows already; under the same name the location or the
+    // sub-folder permission may have changed, so it lists the folder anew.
+    m_files.Model().Clear();
+    RefillFiles();
+    emit commandPosted(CMD_REFRESH_URL_FOLDER_SELECTION);
 }
 
 void FoldersListView::RemoveSelectedFolders() {

@@ -49,6 +49,9 @@ protected:
 private:
     int FirstSelectedRow() const;
     QList<int> SelectedRowsDescending() const;
+    void SelectOnly(int row);
+    void AddFolder();
+    void EditSelectedFolder();
     void RemoveSelectedFolders();
     void OpenSelectedFolderLocation();
     void ToggleDynamicFolderVisible();
