@@ -24,6 +24,7 @@ constexpr char kUsage[] =
     "  get NAME | set NAME VALUE          read or change a server setting\n"
     "  user add NAME PASSWORD | user remove NAME | user list\n"
     "  export-reg FILE | import-reg FILE  move settings from and to a Windows .reg file\n"
+    "  guestbook list | guestbook read NAME | guestbook delete NAME... | guestbook folder\n"
     "  serve [--quiet]                    run the web server until SIGINT or SIGTERM\n"
     "\n"
     "Every command takes --help. A refused command changes nothing and exits with 2.\n";
@@ -43,6 +44,7 @@ constexpr CommandEntry kCommands[] = {
     {"user", RunUserCommand},
     {"export-reg", RunExportRegCommand},
     {"import-reg", RunImportRegCommand},
+    {"guestbook", RunGuestbookCommand},
     {"serve", RunServeCommand},
 };
 

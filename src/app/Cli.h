@@ -22,6 +22,7 @@ int RunSetCommand(const std::vector<std::string>& arguments, CliStreams streams)
 int RunUserCommand(const std::vector<std::string>& arguments, CliStreams streams);
 int RunExportRegCommand(const std::vector<std::string>& arguments, CliStreams streams);
 int RunImportRegCommand(const std::vector<std::string>& arguments, CliStreams streams);
+int RunGuestbookCommand(const std::vector<std::string>& arguments, CliStreams streams);
 int RunServeCommand(const std::vector<std::string>& arguments, CliStreams streams);
 
 // Prints "sarvo-cli: <message>" to err and returns kExitRefused.

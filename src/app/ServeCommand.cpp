@@ -2,6 +2,7 @@
 #include <signal.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <ostream>
 
@@ -12,6 +13,7 @@
 #include "platform/Notification.h"
 #include "server/ClientActivity.h"
 #include "server/HttpServer.h"
+#include "services/Guestbook.h"
 #include "services/ServiceHandlers.h"
 #include "site/SiteHandlers.h"
 #include "store/SiteSettings.h"
@@ -24,8 +26,9 @@ constexpr char kServeUsage[] =
     "\n"
     "Starts the web server with the stored settings and runs it until SIGINT or SIGTERM.\n"
     "Prints the port and the site's address, then one line per client event (time, address,\n"
-    "action, object, and the bytes sent when a connection closes). --quiet prints only the\n"
-    "first line.\n";
+    "action, object, and the bytes sent when a connection closes), and the owner's notices (a new\n"
+    "guestbook message while GuestbookAlarm is on). --quiet leaves out the site's address and the\n"
+    "client events.\n";
 
 constexpr char kStartedText[] = "Server is working on port %u";
 constexpr char kStartFailedText[] =
@@ -38,6 +41,10 @@ constexpr int kSignalPollMs = 500;
 class StartWatcher : public NotificationTarget {
 public:
     void Post(uint32_t commandId, uintptr_t) override {
+        if (commandId == CMD_GUESTBOOK_ALARM && m_printNotice) {
+            m_printNotice(std::string(kGuestbookNotice) + "\n");
+            return;
+        }
         std::lock_guard<std::mutex> hold(m_lock);
         if (m_outcome == 0)
             m_outcome = commandId;
@@ -50,10 +57,14 @@ public:
         return m_outcome;
     }
 
+    // The owner's notices, printed while the server runs.
+    void SetNoticePrinter(std::function<void(const std::string&)> print) { m_printNotice = std::move(print); }
+
 private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     uint32_t m_outcome = 0;
+    std::function<void(const std::string&)> m_printNotice;
 };
 
 const char* ActionText(uint32_t action) {
@@ -157,6 +168,7 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
     const sigset_t signals = BlockStopSignals();
     StartWatcher watcher;
     ClientEventPrinter printer(streams.out);
+    watcher.SetNoticePrinter([&printer](const std::string& line) { printer.Print(line); });
     SetNotificationTarget(NotificationChannel::MainWindow, &watcher);
     const bool quiet = parsed.Has("--quiet");
     if (!quiet)

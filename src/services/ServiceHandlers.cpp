@@ -1,9 +1,12 @@
 #include "services/ServiceHandlers.h"
 
 #include "server/RequestHandlers.h"
+#include "services/Guestbook.h"
 
 namespace sarvo {
 
-void RegisterServiceHandlers() {}
+void RegisterServiceHandlers() {
+    RegisterGuestbookHandlers();
+}
 
 }  // namespace sarvo
