@@ -14,6 +14,7 @@ namespace sarvo {
 namespace {
 
 constexpr std::string_view kRecordEndMark = "=\r\n";
+constexpr size_t kReadStep = 64 * 1024;
 
 std::string SeparatorLine() {
     return std::string(kLogSeparatorLength, '=') + "\r\n";
@@ -39,25 +40,28 @@ bool ReadLogbook(std::string& out) {
     if (descriptor < 0)
         return false;
     struct stat facts {};
-    std::string text;
-    if (::fstat(descriptor, &facts) == 0 && facts.st_size > 0)
-        text.reserve(static_cast<size_t>(facts.st_size));
-    // Read to the end rather than to the size seen at the start: the server may append meanwhile.
-    char block[1 << 16];
+    // Read straight into a buffer of the size seen now, then on to the end: the server may append
+    // meanwhile, and the file may have been emptied.
+    std::string text(
+        ::fstat(descriptor, &facts) == 0 && facts.st_size > 0 ? static_cast<size_t>(facts.st_size) : 0, '\0');
+    size_t filled = 0;
     bool failed = false;
     for (;;) {
-        const ssize_t count = ::read(descriptor, block, sizeof block);
+        if (filled == text.size())
+            text.resize(text.size() + kReadStep);
+        const ssize_t count = ::read(descriptor, text.data() + filled, text.size() - filled);
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0) {
             failed = count < 0;
             break;
         }
-        text.append(block, static_cast<size_t>(count));
+        filled += static_cast<size_t>(count);
     }
     ::close(descriptor);
     if (failed)
         return false;
+    text.resize(filled);
     out = std::move(text);
     return true;
 }

@@ -7,11 +7,9 @@
 #include <memory>
 #include <optional>
 
-#include "ui/dialogs/LogbookTextModel.h"
+#include "ui/dialogs/LogbookTextView.h"
 #include "ui/dialogs/PropertyDialog.h"
 #include "ui/dialogs/WaitCursor.h"
-
-class QListView;
 
 namespace sarvo::ui {
 
@@ -37,7 +35,7 @@ public:
 
     // True while a read started by Refresh or ListRecordsContaining has not been shown yet.
     bool IsLoading() const { return m_loading != nullptr; }
-    const LogbookLines& ShownLines() const { return m_model->Lines(); }
+    const LogbookLines& ShownLines() const { return m_view->Lines(); }
 
 signals:
     // A read has been shown (or, for a file that could not be read, dropped).
@@ -57,8 +55,7 @@ private:
     void StopReading();
     void Show(const Outcome& outcome);
 
-    LogbookTextModel* m_model;
-    QListView* m_view;
+    LogbookTextView* m_view;
     QFutureWatcher<Outcome>* m_loading = nullptr;
     std::optional<WaitCursor> m_wait;
 };

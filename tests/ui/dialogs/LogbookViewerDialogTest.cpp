@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLineEdit>
-#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -35,10 +34,10 @@ std::string ReadLogbookFile() {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-QStringList ShownLines(QListView* view) {
+QStringList ShownLines(LogbookTextView* view) {
     QStringList lines;
-    for (int row = 0; row < view->model()->rowCount(); ++row)
-        lines.append(view->model()->index(row, 0).data().toString());
+    for (int line = 0; line < view->LineCount(); ++line)
+        lines.append(view->LineText(line));
     return lines;
 }
 
@@ -80,13 +79,14 @@ private:
 TEST_F(DialogTest, LogbookShowsTheFileWhiteOnNavyWithItsEndInViewAndKeepsTextWhenUnreadable) {
     WriteLogbook(kFirst + kSecond);
     LogbookViewerDialog dialog(nullptr);
-    auto* view = Child<QListView>(&dialog, kLogbookText);
+    auto* view = Child<LogbookTextView>(&dialog, kLogbookText);
     EXPECT_TRUE(ShownLines(view).isEmpty()) << "the dialog shows before the file is read";
     ASSERT_TRUE(LoadAfter(dialog, [&dialog] { dialog.show(); }));
     const QStringList lines = ShownLines(view);
     ASSERT_EQ(lines.size(), 9);
     EXPECT_EQ(lines[2], QStringLiteral("GET /Pictures/ HTTP/1.1"));
-    EXPECT_EQ(view->currentIndex().row(), 8) << "the caret at the end";
+    EXPECT_EQ(view->CaretLine(), 8) << "the caret at the end";
+    EXPECT_GT(view->FirstVisibleLine() + 20, 8) << "the end in view";
     EXPECT_EQ(view->palette().color(QPalette::Base), QColor(0, 0, 128));
     EXPECT_EQ(view->palette().color(QPalette::Text), QColor(Qt::white));
     EXPECT_TRUE(QFontInfo(view->font()).fixedPitch());
@@ -130,7 +130,7 @@ TEST_F(DialogTest, LogbookResetAsksOnlyWhenThereIsSomethingToClear) {
     WriteLogbook(kFirst);
     LogbookViewerDialog dialog(nullptr);
     ASSERT_TRUE(LoadAfter(dialog, [&dialog] { dialog.show(); }));
-    auto* view = Child<QListView>(&dialog, kLogbookText);
+    auto* view = Child<LogbookTextView>(&dialog, kLogbookText);
     for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         questions.AnswerWith(answer);
         Child<QPushButton>(&dialog, kResetButton)->click();
@@ -138,7 +138,7 @@ TEST_F(DialogTest, LogbookResetAsksOnlyWhenThereIsSomethingToClear) {
     EXPECT_EQ(questions.Asked(), 2);
     EXPECT_EQ(questions.Text(), QStringLiteral("Sarvo|Clear the contents of the logbook?"));
     EXPECT_EQ(ReadLogbookFile(), "");
-    EXPECT_EQ(view->model()->rowCount(), 0);
+    EXPECT_EQ(view->LineCount(), 0);
     dialog.reject();
 }
 
