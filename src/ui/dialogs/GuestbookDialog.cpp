@@ -58,11 +58,11 @@ GuestbookDialog::GuestbookDialog(QWidget* parent, ShellActions shell)
     auto* received = new QGroupBox(QString::fromUtf8(kReceivedMessages), this);
     auto* receivedLayout = new QGridLayout(received);
     m_messages = new ReportList(kReceivedMessages,
-                                {{kIpColumn.text, kIpColumnWidth},
-                                 {kTimeColumn.text, kTimeColumnWidth},
+                                {{kIpColumn.text, kIpColumnWidth, {}, {}, "255.255.255.255(99)"},
+                                 {kTimeColumn.text, kTimeColumnWidth, {}, {}, "2026-12-31 23:59:59"},
                                  {kContentColumn.text, kContentColumnWidth}},
                                 ReportList::Sorting::Fixed, received);
-    m_messages->setMinimumSize(kIpColumnWidth + kTimeColumnWidth + 300, 240);
+    m_messages->setMinimumSize(620, 240);
     m_read = NamedButton(kReadButton, received);
     m_delete = NamedButton(kDeleteButton, received);
     receivedLayout->addWidget(m_messages, 0, 0, 3, 1);

@@ -19,7 +19,6 @@ namespace sarvo::ui {
 
 LogbookViewerDialog::LogbookViewerDialog(QWidget* parent) : PropertyDialog(parent, kLogbookCaption) {
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    setSizeGripEnabled(true);
     auto* layout = new QVBoxLayout(this);
     m_view = new LogbookTextView(this);
     m_view->setObjectName(kLogbookText);

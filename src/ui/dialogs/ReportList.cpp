@@ -11,6 +11,8 @@ namespace {
 
 // The proxy sorts by this role: the text, or its number for a column that sorts numerically.
 constexpr int kSortRole = Qt::UserRole;
+// Room beside a cell's text for its margins and the column's separator.
+constexpr int kCellPadding = 16;
 
 }  // namespace
 
@@ -116,8 +118,12 @@ ReportList::ReportList(const char* name, std::vector<ReportColumn> columns, Sort
     header()->setSectionsMovable(false);
     const std::vector<ReportColumn>& shown = m_model->Columns();
     for (size_t i = 0; i < shown.size(); ++i) {
-        if (shown[i].width > 0)
-            header()->resizeSection(static_cast<int>(i), shown[i].width);
+        int width = shown[i].width;
+        if (shown[i].widest)
+            width = std::max(
+                width, fontMetrics().horizontalAdvance(QString::fromUtf8(shown[i].widest)) + kCellPadding);
+        if (width > 0)
+            header()->resizeSection(static_cast<int>(i), width);
     }
     if (sorting == Sorting::ByHeaderClick) {
         // Rows stay in the order given until the owner clicks a header.

@@ -11,7 +11,8 @@ class QSortFilterProxyModel;
 namespace sarvo::ui {
 
 // One column of a report list: its title, width in pixels (0: takes the rest of the list's width),
-// whether its texts sit at the right, and how a click on its header sorts it.
+// whether its texts sit at the right, how a click on its header sorts it, and a text of the column's
+// widest usual kind, which widens the column when the font needs more than the given width.
 struct ReportColumn {
     enum class Align { Left, Right };
     enum class SortAs { Text, Number };
@@ -20,6 +21,7 @@ struct ReportColumn {
     int width;
     Align align = Align::Left;
     SortAs sortAs = SortAs::Text;
+    const char* widest = nullptr;
 };
 
 // The rows of a report list as plain texts, one QStringList per row. A row may carry texts past its last
