@@ -25,7 +25,7 @@ constexpr char kUsage[] =
     "  user add NAME PASSWORD | user remove NAME | user list\n"
     "  export-reg FILE | import-reg FILE  move settings from and to a Windows .reg file\n"
     "  guestbook list | guestbook read NAME | guestbook delete NAME... | guestbook folder\n"
-    "  serve [--quiet]                    run the web server until SIGINT or SIGTERM\n"
+    "  serve [--quiet] [--webchat[=MAX]]  run the web server until SIGINT or SIGTERM\n"
     "\n"
     "Every command takes --help. A refused command changes nothing and exits with 2.\n";
 

@@ -36,12 +36,23 @@ bool ParsedArguments::Parse(const std::vector<std::string>& arguments, const std
             m_wantsHelp = true;
             continue;
         }
+        const size_t equals = argument.find('=');
+        if (equals != std::string::npos) {
+            const std::string name = argument.substr(0, equals);
+            const OptionSpec* option = FindSpec(specs, name);
+            if (!option || option->kind != OptionKind::OptionalValue) {
+                error = "unknown option " + argument;
+                return false;
+            }
+            m_options[name] = argument.substr(equals + 1);
+            continue;
+        }
         const OptionSpec* option = FindSpec(specs, argument);
         if (!option) {
             error = "unknown option " + argument;
             return false;
         }
-        if (option->kind == OptionKind::Flag) {
+        if (option->kind != OptionKind::WithValue) {
             m_options[argument];
             continue;
         }

@@ -11,7 +11,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitRefused = 2;
 
-enum class OptionKind { Flag, WithValue };
+// OptionalValue takes its value in the same argument ("--name=VALUE") or stands alone ("--name").
+enum class OptionKind { Flag, WithValue, OptionalValue };
 
 struct OptionSpec {
     const char* name;  // with its leading "--"

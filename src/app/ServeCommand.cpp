@@ -8,6 +8,7 @@
 
 #include "app/Cli.h"
 #include "app/CliArguments.h"
+#include "app/ServeChatRoom.h"
 #include "common/Format.h"
 #include "platform/FileTime.h"
 #include "platform/Notification.h"
@@ -15,6 +16,7 @@
 #include "server/HttpServer.h"
 #include "services/Guestbook.h"
 #include "services/ServiceHandlers.h"
+#include "services/Webchat.h"
 #include "site/SiteHandlers.h"
 #include "store/SiteSettings.h"
 
@@ -22,13 +24,14 @@ namespace sarvo::cli {
 namespace {
 
 constexpr char kServeUsage[] =
-    "Usage: sarvo-cli serve [--quiet]\n"
+    "Usage: sarvo-cli serve [--quiet] [--webchat[=MAX]]\n"
     "\n"
     "Starts the web server with the stored settings and runs it until SIGINT or SIGTERM.\n"
     "Prints the port and the site's address, then one line per client event (time, address,\n"
     "action, object, and the bytes sent when a connection closes), and the owner's notices (a new\n"
-    "guestbook message while GuestbookAlarm is on). --quiet leaves out the site's address and the\n"
-    "client events.\n";
+    "guestbook message while GuestbookAlarm is on, the chat page's address when a guest calls for\n"
+    "the host). --quiet leaves out the site's address and the client events.\n"
+    "--webchat opens the chat room with MAX members (default 16, 2 to 999) once the server listens.\n";
 
 constexpr char kStartedText[] = "Server is working on port %u";
 constexpr char kStartFailedText[] =
@@ -37,14 +40,15 @@ constexpr char kStartFailedText[] =
     "port number, and try again.";
 constexpr int kSignalPollMs = 500;
 
-// Waits for the server thread's first word: listening, or failed.
+// Waits for the server thread's first word: listening, or failed. The owner's notices that come
+// later on the same channel are printed.
 class StartWatcher : public NotificationTarget {
 public:
     void Post(uint32_t commandId, uintptr_t) override {
-        if (commandId == CMD_GUESTBOOK_ALARM && m_printNotice) {
-            m_printNotice(std::string(kGuestbookNotice) + "\n");
-            return;
-        }
+        if (commandId == CMD_GUESTBOOK_ALARM && m_printNotice)
+            return m_printNotice(std::string(kGuestbookNotice) + "\n");
+        if (commandId == CMD_OPEN_WEBCHAT_PAGE && m_printNotice)
+            return m_printNotice(WebchatPageLine());
         std::lock_guard<std::mutex> hold(m_lock);
         if (m_outcome == 0)
             m_outcome = commandId;
@@ -142,10 +146,8 @@ sigset_t BlockStopSignals() {
 void WaitForStopSignalOrServerEnd(const sigset_t& signals) {
     const timespec step{0, kSignalPollMs * 1'000'000L};
     while (IsServerRunning()) {
-        if (sigtimedwait(&signals, nullptr, &step) > 0) {
-            StopServer();
+        if (sigtimedwait(&signals, nullptr, &step) > 0)
             return;
-        }
     }
 }
 
@@ -154,7 +156,11 @@ void WaitForStopSignalOrServerEnd(const sigset_t& signals) {
 int RunServeCommand(const std::vector<std::string>& arguments, CliStreams streams) {
     ParsedArguments parsed;
     std::string error;
-    if (!parsed.Parse(arguments, {{"--quiet", OptionKind::Flag}}, error))
+    if (!parsed.Parse(arguments, {{"--quiet", OptionKind::Flag}, {kWebchatOption, OptionKind::OptionalValue}},
+                      error))
+        return Refuse(streams, error);
+    unsigned chatMembers = 0;
+    if (!ChatRoomSizeFromOption(parsed, chatMembers, error))
         return Refuse(streams, error);
     if (parsed.WantsHelp()) {
         streams.out << kServeUsage;
@@ -181,7 +187,12 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
         if (!quiet)
             started += ServerUrl() + "\n";
         printer.Print(started);
+        std::optional<ServeChatRoom> chatRoom;
+        if (parsed.Has(kWebchatOption) && !chatRoom.emplace(chatMembers).Opened())
+            streams.err << "sarvo-cli: the chat room could not be opened" << std::endl;
         WaitForStopSignalOrServerEnd(signals);
+        chatRoom.reset();  // the room closes before the server stops
+        StopServer();
     } else {
         streams.err << Format(kStartFailedText, unsigned{GetListenPort()}, GetLastServerError()) << std::endl;
         status = kExitFailed;

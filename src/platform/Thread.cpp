@@ -33,4 +33,8 @@ bool StartDetachedThread(std::function<void()> work, size_t stackSize) {
     return true;
 }
 
+void NameCurrentThread(const char* name) {
+    ::pthread_setname_np(::pthread_self(), name);
+}
+
 }  // namespace sarvo

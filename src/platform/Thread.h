@@ -13,4 +13,7 @@ inline constexpr size_t kConnectionThreadStackSize = 256 * 1024;
 // the work has then not run and the caller still owns whatever it meant to hand over.
 bool StartDetachedThread(std::function<void()> work, size_t stackSize);
 
+// Names the calling thread as tools that list threads show it (at most 15 characters are kept).
+void NameCurrentThread(const char* name);
+
 }  // namespace sarvo

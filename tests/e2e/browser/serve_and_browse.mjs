@@ -55,9 +55,9 @@ function freePort() {
   });
 }
 
-// Starts `sarvo-cli serve` and waits for the line that says it listens.
-function startServer(cli, env, port) {
-  const server = spawn(cli, ['serve'], { env, stdio: ['ignore', 'pipe', 'pipe'] });
+// Starts `sarvo-cli serve` with the given options and waits for the line that says it listens.
+function startServer(cli, env, port, serveOptions) {
+  const server = spawn(cli, ['serve', ...serveOptions], { env, stdio: ['ignore', 'pipe', 'pipe'] });
   let output = '';
   return new Promise((resolve, reject) => {
     const timer = setTimeout(() => {
@@ -88,16 +88,18 @@ function stopServer(server) {
   });
 }
 
-// Adds each share (the arguments after `sarvo-cli share add`), starts the server on a free port and
-// opens chromium with a profile inside the session's home (from temporaryHome). Server and browser
-// stop when the session's test ends. Returns the browser context, its page and the site's address.
-export async function serveAndBrowse({ home, env, cleanups }, { cli, shares, acceptDownloads = false }) {
+// Adds each share (the arguments after `sarvo-cli share add`), starts the server on a free port (with
+// serveOptions after `sarvo-cli serve`) and opens chromium with a profile inside the session's home
+// (from temporaryHome). Server and browser stop when the session's test ends. Returns the browser
+// context, its page and the site's address.
+export async function serveAndBrowse({ home, env, cleanups },
+  { cli, shares, acceptDownloads = false, serveOptions = [] }) {
   const port = await freePort();
   const run = (...args) => execFileSync(cli, args, { env, stdio: 'ignore', timeout: 30000 });
   run('set', 'listen_ip', '127.0.0.1');
   run('set', 'listen_port', String(port));
   for (const share of shares) run('share', 'add', ...share);
-  const server = await startServer(cli, env, port);
+  const server = await startServer(cli, env, port, serveOptions);
   cleanups.push(() => stopServer(server));
 
   const context = await chromium.launchPersistentContext(join(home, 'chromium-profile'), {
