@@ -41,6 +41,7 @@ bench: deps
 	./bench/site/upload_vs_cp.sh $(BENCH_DIR)
 	python3 ./bench/site/realtime_streams.py $(BENCH_DIR)
 	./$(BENCH_DIR)/bench/services/chat_room_load ./$(BENCH_DIR)/src/app/sarvo-cli
+	python3 ./bench/services/community.py $(BENCH_DIR)
 	python3 ./bench/services/guestbook_posts.py $(BENCH_DIR)
 
 fuzz:

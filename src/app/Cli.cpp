@@ -26,6 +26,8 @@ constexpr char kUsage[] =
     "  export-reg FILE | import-reg FILE  move settings from and to a Windows .reg file\n"
     "  guestbook list | guestbook read NAME | guestbook delete NAME... | guestbook folder\n"
     "  serve [--quiet] [--webchat[=MAX]]  run the web server until SIGINT or SIGTERM\n"
+    "  community members|add-member|remove-member|hosts|join|update|leave|login\n"
+    "                                     the web community, as host and as member\n"
     "\n"
     "Every command takes --help. A refused command changes nothing and exits with 2.\n";
 
@@ -46,6 +48,7 @@ constexpr CommandEntry kCommands[] = {
     {"import-reg", RunImportRegCommand},
     {"guestbook", RunGuestbookCommand},
     {"serve", RunServeCommand},
+    {"community", RunCommunityCommand},
 };
 
 }  // namespace

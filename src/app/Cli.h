@@ -24,6 +24,7 @@ int RunExportRegCommand(const std::vector<std::string>& arguments, CliStreams st
 int RunImportRegCommand(const std::vector<std::string>& arguments, CliStreams streams);
 int RunGuestbookCommand(const std::vector<std::string>& arguments, CliStreams streams);
 int RunServeCommand(const std::vector<std::string>& arguments, CliStreams streams);
+int RunCommunityCommand(const std::vector<std::string>& arguments, CliStreams streams);
 
 // Prints "sarvo-cli: <message>" to err and returns kExitRefused.
 int Refuse(CliStreams streams, const std::string& message);

@@ -14,6 +14,7 @@
 #include "platform/Notification.h"
 #include "server/ClientActivity.h"
 #include "server/HttpServer.h"
+#include "services/CommunityLogins.h"
 #include "services/Guestbook.h"
 #include "services/ServiceHandlers.h"
 #include "services/Webchat.h"
@@ -180,9 +181,11 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
     if (!quiet)
         SetNotificationTarget(NotificationChannel::ClientsList, &printer);
 
+    StartCommunityLogins();
     StartServer();
     int status = kExitOk;
     if (watcher.WaitForOutcome() == CMD_SERVER_STARTED) {
+        WakeCommunityLogins();
         std::string started = Format(kStartedText, unsigned{GetListenPort()}) + "\n";
         if (!quiet)
             started += ServerUrl() + "\n";
@@ -198,6 +201,7 @@ int RunServeCommand(const std::vector<std::string>& arguments, CliStreams stream
         status = kExitFailed;
     }
     WaitForServerThread();
+    StopCommunityLogins();
     SetNotificationTarget(NotificationChannel::ClientsList, nullptr);
     SetNotificationTarget(NotificationChannel::MainWindow, nullptr);
     return status;

@@ -144,7 +144,7 @@ int TcpSocket::SetBlocking(bool blocking) {
     return 0;
 }
 
-int TcpSocket::Connect(uint32_t address, uint16_t port, bool wait) {
+int TcpSocket::Connect(uint32_t address, uint16_t port, bool wait, std::stop_token stop) {
     int result = sarvo::Connect(m_socket, address, port);
     if (result == 0)
         return 0;
@@ -158,6 +158,8 @@ int TcpSocket::Connect(uint32_t address, uint16_t port, bool wait) {
             return 0;
         if (ready < 0)
             return ready;
+        if (stop.stop_requested())
+            return Fail(-kWsaEIntr);
         if (Clock::now() >= deadline)
             return Fail(-kWsaETimedOut);
     }

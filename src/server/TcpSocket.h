@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -49,8 +50,9 @@ public:
     int Accept(sockaddr_in& peer, TcpSocket& out);
     int SetBlocking(bool blocking);
     // With wait, a connection under way on a non-blocking socket is waited for in 1000 ms steps for up
-    // to 60000 ms in all (then -kWsaETimedOut).
-    int Connect(uint32_t address, uint16_t port, bool wait);
+    // to 60000 ms in all (then -kWsaETimedOut); a stop asked for through the token ends the wait after
+    // the current step (-kWsaEIntr).
+    int Connect(uint32_t address, uint16_t port, bool wait, std::stop_token stop = {});
     bool GetAddress(sockaddr_in& out, AddressSide side) const;
 
     // 1 ready, 0 timed out, negative the socket's pending error (or a failed wait).

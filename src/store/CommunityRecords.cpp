@@ -6,9 +6,6 @@
 namespace sarvo {
 namespace {
 
-// Every removal shortens the list by one, so this many rounds always reach its end.
-constexpr int kMaxRemovalsPerEnumeration = 1 << 20;
-
 const char* ListKey(CommunityList list) {
     return list == CommunityList::Logins ? kWebCommLoginKey : kWebCommClientsKey;
 }
@@ -23,20 +20,21 @@ size_t CommunityRecordSize(CommunityList list) {
     return list == CommunityList::Logins ? kCommunityLoginRecordSize : kCommunityClientRecordSize;
 }
 
-bool EnumCommunityRecord(CommunityList list, int index, std::string& id, std::vector<uint8_t>& data) {
-    RegistryValue value;
-    for (int removals = 0; removals < kMaxRemovalsPerEnumeration; ++removals) {
-        if (!EnumValue(Hive::CurrentUser, ListKey(list), index, value))
-            return false;
+std::vector<CommunityRecordEntry> ListCommunityRecords(CommunityList list) {
+    std::vector<CommunityRecordEntry> records;
+    std::vector<RegistryOperation> removals;
+    for (RegistryValue& value : ListValues(Hive::CurrentUser, ListKey(list))) {
         if (IsWellFormed(list, value)) {
-            id = value.name;
-            data = std::move(value.data);
-            return true;
+            records.push_back({std::move(value.name), std::move(value.data)});
+            continue;
         }
-        if (!RemoveValue(Hive::CurrentUser, ListKey(list), value.name))
-            return false;
+        RegistryOperation removal{RegistryOperation::Kind::RemoveValue, Hive::CurrentUser, ListKey(list), {}};
+        removal.value.name = std::move(value.name);
+        removals.push_back(std::move(removal));
     }
-    return false;
+    if (!removals.empty())
+        ApplyRegistryBatch(removals);
+    return records;
 }
 
 bool ReadCommunityRecord(CommunityList list, std::string_view id, std::vector<uint8_t>& data) {
@@ -51,6 +49,16 @@ bool WriteCommunityRecord(CommunityList list, std::string_view id, const std::ve
     if (id.empty() || id.size() > kCommunityIdMax || data.size() != CommunityRecordSize(list))
         return false;
     return WriteBlob(Hive::CurrentUser, ListKey(list), id, data.data(), data.size());
+}
+
+bool UpdateCommunityRecord(CommunityList list, std::string_view id,
+                           const std::function<void(std::vector<uint8_t>&)>& change) {
+    return ModifyValue(Hive::CurrentUser, ListKey(list), id, [&](RegistryValue& value) {
+        if (!IsWellFormed(list, value))
+            return false;
+        change(value.data);
+        return value.data.size() == CommunityRecordSize(list);
+    });
 }
 
 bool RemoveCommunityRecord(CommunityList list, std::string_view id) {

@@ -1,6 +1,7 @@
 #include "store/Registry.h"
 
 #include <cstring>
+#include <functional>
 
 #include "store/SettingsDatabase.h"
 
@@ -126,19 +127,31 @@ bool ApplyOperation(SettingsConnection& connection, const RegistryOperation& ope
     if (!CleanKeyPath(operation.subkey, path) || path.empty())
         return false;
     switch (operation.kind) {
-        case RegistryOperation::Kind::CreateKey: return EnsureKey(connection, operation.hive, path) > 0;
+        case RegistryOperation::Kind::CreateKey:
+            return EnsureKey(connection, operation.hive, path) > 0;
         case RegistryOperation::Kind::SetValue: {
             int64_t keyId = EnsureKey(connection, operation.hive, path);
             return keyId > 0 && UpsertValue(connection, keyId, operation.value);
         }
         case RegistryOperation::Kind::RemoveValue:
             return DeleteValue(connection, operation.hive, path, operation.value.name, false);
-        case RegistryOperation::Kind::DeleteKeyTree: return DeleteTree(connection, operation.hive, path);
+        case RegistryOperation::Kind::DeleteKeyTree:
+            return DeleteTree(connection, operation.hive, path);
     }
     return false;
 }
 
-bool ApplyOne(const RegistryOperation& operation) { return ApplyRegistryBatch({operation}); }
+bool ApplyOne(const RegistryOperation& operation) {
+    return ApplyRegistryBatch({operation});
+}
+
+// A row of name, type and data.
+void ReadValueRow(sqlite3_stmt* row, RegistryValue& out) {
+    out.name = reinterpret_cast<const char*>(sqlite3_column_text(row, 0));
+    out.type = static_cast<ValueType>(sqlite3_column_int(row, 1));
+    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(row, 2));
+    out.data.assign(data, data + (data ? sqlite3_column_bytes(row, 2) : 0));
+}
 
 RegistryValue MakeValue(std::string_view name, ValueType type, const void* bytes, size_t size) {
     RegistryValue value;
@@ -157,9 +170,13 @@ bool CreateKey(Hive hive, std::string_view subkey) {
     return ApplyOne({RegistryOperation::Kind::CreateKey, hive, std::string(subkey), {}});
 }
 
-bool OpenForRead(Hive hive, std::string_view subkey) { return KeyExists(hive, subkey); }
+bool OpenForRead(Hive hive, std::string_view subkey) {
+    return KeyExists(hive, subkey);
+}
 
-bool OpenForWrite(Hive hive, std::string_view subkey) { return CreateKey(hive, subkey); }
+bool OpenForWrite(Hive hive, std::string_view subkey) {
+    return CreateKey(hive, subkey);
+}
 
 bool KeyExists(Hive hive, std::string_view subkey) {
     std::string path;
@@ -194,7 +211,8 @@ bool WriteValue(Hive hive, std::string_view subkey, const RegistryValue& value) 
     return ApplyOne({RegistryOperation::Kind::SetValue, hive, std::string(subkey), value});
 }
 
-bool ReadText(Hive hive, std::string_view subkey, std::string_view name, std::string& out, size_t bufferSize) {
+bool ReadText(Hive hive, std::string_view subkey, std::string_view name, std::string& out,
+              size_t bufferSize) {
     RegistryValue value;
     if (!ReadValue(hive, subkey, name, value) || value.data.size() > bufferSize)
         return false;
@@ -208,7 +226,8 @@ bool ReadText(Hive hive, std::string_view subkey, std::string_view name, std::st
 
 bool WriteText(Hive hive, std::string_view subkey, std::string_view name, std::string_view text) {
     std::string terminated(text);
-    return WriteValue(hive, subkey, MakeValue(name, ValueType::String, terminated.c_str(), terminated.size() + 1));
+    return WriteValue(hive, subkey,
+                      MakeValue(name, ValueType::String, terminated.c_str(), terminated.size() + 1));
 }
 
 bool ReadNumber(Hive hive, std::string_view subkey, std::string_view name, uint32_t& out) {
@@ -248,8 +267,7 @@ bool RemoveValue(Hive hive, std::string_view subkey, std::string_view name) {
     if (!connection || !CleanKeyPath(subkey, path) || path.empty())
         return false;
     WriteTransaction transaction(*connection);
-    return transaction.IsActive() && DeleteValue(*connection, hive, path, name, true) &&
-           transaction.Commit();
+    return transaction.IsActive() && DeleteValue(*connection, hive, path, name, true) && transaction.Commit();
 }
 
 bool EnumSubkey(Hive hive, std::string_view subkey, int index, std::string& out, size_t bufferSize) {
@@ -290,10 +308,7 @@ bool EnumValue(Hive hive, std::string_view subkey, int index, RegistryValue& out
     sqlite3_bind_int(at.Get(), 2, index);
     if (sqlite3_step(at.Get()) != SQLITE_ROW)
         return false;
-    out.name = reinterpret_cast<const char*>(sqlite3_column_text(at.Get(), 0));
-    out.type = static_cast<ValueType>(sqlite3_column_int(at.Get(), 1));
-    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(at.Get(), 2));
-    out.data.assign(data, data + (data ? sqlite3_column_bytes(at.Get(), 2) : 0));
+    ReadValueRow(at.Get(), out);
     return true;
 }
 
@@ -305,12 +320,53 @@ std::vector<std::string> ListSubkeys(Hive hive, std::string_view subkey) {
     return names;
 }
 
+// One statement over the key's values: reading them by index would cost a scan per index.
 std::vector<RegistryValue> ListValues(Hive hive, std::string_view subkey) {
     std::vector<RegistryValue> values;
-    RegistryValue value;
-    while (EnumValue(hive, subkey, static_cast<int>(values.size()), value))
-        values.push_back(value);
+    std::string path;
+    BorrowedConnection connection;
+    if (!connection || !CleanKeyPath(subkey, path) || path.empty())
+        return values;
+    int64_t keyId = FindKey(*connection, hive, path);
+    if (keyId <= 0)
+        return values;
+    ScopedStatement all(*connection, Statement::ValuesOf);
+    if (!all)
+        return values;
+    sqlite3_bind_int64(all.Get(), 1, keyId);
+    while (sqlite3_step(all.Get()) == SQLITE_ROW)
+        ReadValueRow(all.Get(), values.emplace_back());
     return values;
+}
+
+bool ModifyValue(Hive hive, std::string_view subkey, std::string_view name,
+                 const std::function<bool(RegistryValue&)>& change) {
+    std::string path;
+    BorrowedConnection connection;
+    if (!connection || !CleanKeyPath(subkey, path) || path.empty())
+        return false;
+    WriteTransaction transaction(*connection);
+    if (!transaction.IsActive())
+        return false;
+    int64_t keyId = FindKey(*connection, hive, path);
+    if (keyId <= 0)
+        return false;
+    RegistryValue value;
+    {
+        ScopedStatement read(*connection, Statement::ReadValue);
+        if (!read)
+            return false;
+        sqlite3_bind_int(read.Get(), 1, static_cast<int>(hive));
+        BindText(read.Get(), 2, path);
+        BindText(read.Get(), 3, name);
+        if (sqlite3_step(read.Get()) != SQLITE_ROW)
+            return false;
+        value.name.assign(name);
+        value.type = static_cast<ValueType>(sqlite3_column_int(read.Get(), 0));
+        const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(read.Get(), 1));
+        value.data.assign(data, data + (data ? sqlite3_column_bytes(read.Get(), 1) : 0));
+    }
+    return change(value) && UpsertValue(*connection, keyId, value) && transaction.Commit();
 }
 
 bool DeleteKeyTree(Hive hive, std::string_view subkey) {
@@ -333,6 +389,8 @@ bool ApplyRegistryBatch(const std::vector<RegistryOperation>& operations) {
     return transaction.Commit();
 }
 
-void CloseSettingsStore() { CloseSettingsConnections(); }
+void CloseSettingsStore() {
+    CloseSettingsConnections();
+}
 
 }  // namespace sarvo

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,11 @@ bool WriteBlob(Hive hive, std::string_view subkey, std::string_view name, const 
 bool ReadValue(Hive hive, std::string_view subkey, std::string_view name, RegistryValue& out);
 bool WriteValue(Hive hive, std::string_view subkey, const RegistryValue& value);
 bool RemoveValue(Hive hive, std::string_view subkey, std::string_view name);
+
+// Reads the value, lets change edit it, and writes it back, all in one transaction, so that no other
+// writer comes in between. Fails, writing nothing, when the value does not exist or change says no.
+bool ModifyValue(Hive hive, std::string_view subkey, std::string_view name,
+                 const std::function<bool(RegistryValue&)>& change);
 
 // Subkeys come in case-insensitive alphabetical order, values in the order they were created.
 // A name longer than bufferSize - 1 fails, as it would not fit the caller's buffer.

@@ -34,7 +34,10 @@ constexpr char kSchema[] =
     " name TEXT NOT NULL COLLATE NOCASE,"
     " type INTEGER NOT NULL,"
     " data BLOB NOT NULL,"
-    " UNIQUE(key_id, name));";
+    " UNIQUE(key_id, name));"
+    // Entries of this index are ordered by key and then by rowid, that is by creation: a key's values
+    // come in their order without a sort of the data (which would spill large blobs to a temporary file).
+    "CREATE INDEX IF NOT EXISTS registry_values_key ON registry_values(key_id);";
 
 constexpr const char* kStatementTexts[] = {
     // FindKey
@@ -52,7 +55,11 @@ constexpr const char* kStatementTexts[] = {
     // SubkeyAt
     "SELECT name FROM registry_keys WHERE hive = ?1 AND parent = ?2 ORDER BY name LIMIT 1 OFFSET ?3",
     // ValueAt
-    "SELECT name, type, data FROM registry_values WHERE key_id = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
+    "SELECT name, type, data FROM registry_values INDEXED BY registry_values_key"
+    " WHERE key_id = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
+    // ValuesOf
+    "SELECT name, type, data FROM registry_values INDEXED BY registry_values_key"
+    " WHERE key_id = ?1 ORDER BY id",
     // DeleteTreeValues
     "DELETE FROM registry_values WHERE key_id IN (SELECT id FROM registry_keys WHERE hive = ?1"
     " AND (path = ?2 OR path LIKE ?3 ESCAPE '!'))",

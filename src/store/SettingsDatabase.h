@@ -17,6 +17,7 @@ enum class Statement {
     DeleteValue,
     SubkeyAt,
     ValueAt,
+    ValuesOf,
     DeleteTreeValues,
     DeleteTreeKeys,
     Count

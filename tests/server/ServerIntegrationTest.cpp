@@ -14,6 +14,7 @@
 #include "server/HttpServer.h"
 #include "server/LocalClient.h"
 #include "server/Logbook.h"
+#include "server/RequestHandlers.h"
 #include "server/ServerIdentity.h"
 #include "store/SiteSettings.h"
 #include "store/Users.h"
@@ -148,8 +149,12 @@ TEST_F(ServerTest, RefusalsCarryTheirStatusAndTheErrorPage) {
               "HTTP/1.1 400 Bad Request");
     EXPECT_EQ(Request("POST /share HTTP/1.1\r\nContent-Length: 0\r\n\r\n").statusLine, "HTTP/1.1 405");
     EXPECT_EQ(Request(Get("/share?zipdld")).statusLine, "HTTP/1.1 405");
-    // The visitor services register their pages themselves; until they do, their routes end here.
+    // The visitor services register their pages themselves; a route whose handler is not registered
+    // ends here.
+    const RequestHandler communityPage = GetRequestHandler(Handler::CommunityPage);
+    SetRequestHandler(Handler::CommunityPage, nullptr);
     EXPECT_EQ(Request(Get("/WebCommunity")).statusLine, "HTTP/1.1 404 Not Found");
+    SetRequestHandler(Handler::CommunityPage, communityPage);
 }
 
 TEST_F(ServerTest, EchoPageShowsTheRequest) {
