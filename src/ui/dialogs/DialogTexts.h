@@ -164,7 +164,8 @@ inline constexpr char kOpenButton[] = "Open";
 inline constexpr TableString kRemoveItemsQuestion{5058, "Remove selected items?"};
 inline constexpr char kAddMemberCaption[] = "Web Community --- Add Member";
 inline constexpr char kMemberIdLabel[] = "Member ID:";
-inline constexpr char kAddMemberNote[] = "Create a Member ID (Login ID) for a new member of your Web Community";
+inline constexpr char kAddMemberNote[] =
+    "Create a Member ID (Login ID) for a new member of your Web Community";
 inline constexpr char kCommunityMemberCaption[] = "Web Community --- As Web Community Member";
 inline constexpr char kCommunityHostsList[] = "You are a member of these Web Communities";
 inline constexpr char kMemberIdColumn[] = "Member ID";
