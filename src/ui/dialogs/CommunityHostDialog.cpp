@@ -18,6 +18,7 @@
 #include "store/SiteSettings.h"
 #include "ui/dialogs/AddMemberDialog.h"
 #include "ui/dialogs/AskYesNo.h"
+#include "ui/dialogs/CommunityRows.h"
 #include "ui/dialogs/DialogTexts.h"
 #include "ui/dialogs/NamedControls.h"
 #include "ui/dialogs/ReportList.h"
@@ -29,14 +30,8 @@ namespace {
 constexpr int kIdIndex = 0;
 constexpr int kUrlIndex = 2;
 constexpr int kHostInfoMinDescription = 3;
-constexpr char kWidestTime[] = "2026-12-31 23:59:59";
 
 }  // namespace
-
-QStringList CommunityMemberRow(const CommunityMember& member) {
-    return {FromStore(member.id), FromStore(member.name), FromStore(member.url),
-            FromStore(FormatLastLogin(member.lastLogin)), FromStore(member.description)};
-}
 
 CommunityHostDialog::CommunityHostDialog(QWidget* parent, ShellActions shell)
     : PropertyDialog(parent, kCommunityHostCaption), m_shell(std::move(shell)) {
@@ -47,7 +42,7 @@ CommunityHostDialog::CommunityHostDialog(QWidget* parent, ShellActions shell)
                                {{kIdColumn, 100},
                                 {kNameColumn.text, 100},
                                 {kUrlColumn, 180},
-                                {kLastLoginColumn, 120, ReportColumn::Align::Right, {}, kWidestTime},
+                                {kLastLoginColumn, 120, ReportColumn::Align::Right, {}, kWidestLastLogin},
                                 {kDescriptionColumn, 0}},
                                ReportList::Sorting::ByHeaderClick, membersGroup);
     m_members->setMinimumSize(660, 220);

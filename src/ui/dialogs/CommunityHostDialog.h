@@ -7,10 +7,6 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
-namespace sarvo {
-struct CommunityMember;
-}
-
 namespace sarvo::ui {
 
 class ReportList;
@@ -44,8 +40,5 @@ private:
     QPushButton* m_remove;
     QPushButton* m_open;
 };
-
-// The texts of a member's row: ID, Name, URL, Last Login, Description.
-QStringList CommunityMemberRow(const CommunityMember& member);
 
 }  // namespace sarvo::ui

@@ -17,6 +17,7 @@
 #include "store/SiteSettings.h"
 #include "ui/dialogs/AddUpdateHostDialog.h"
 #include "ui/dialogs/AskYesNo.h"
+#include "ui/dialogs/CommunityRows.h"
 #include "ui/dialogs/DialogTexts.h"
 #include "ui/dialogs/NamedControls.h"
 #include "ui/dialogs/ReportList.h"
@@ -27,24 +28,12 @@ namespace {
 
 constexpr int kIdIndex = 0;
 constexpr int kHostPageIndex = 6;
-constexpr char kWidestTime[] = "2026-12-31 23:59:59";
 
 void Refuse(QWidget* parent, const std::string& refusal) {
     QMessageBox::warning(parent, QString::fromUtf8(kProductCaption), FromStore(refusal));
 }
 
 }  // namespace
-
-QStringList CommunityHostRow(const CommunityHost& host) {
-    return {FromStore(host.id),
-            FromStore(host.memberName),
-            FromStore(host.memberDescription),
-            FromStore(host.loginUrl),
-            FromStore(FormatLastLogin(host.lastLogin)),
-            FromStore(host.hostName),
-            FromStore(host.hostPage),
-            FromStore(host.hostDescription)};
-}
 
 CommunityMemberDialog::CommunityMemberDialog(QWidget* parent, ShellActions shell)
     : PropertyDialog(parent, kCommunityMemberCaption, SaveOn::AnyClose), m_shell(std::move(shell)) {
@@ -56,7 +45,7 @@ CommunityMemberDialog::CommunityMemberDialog(QWidget* parent, ShellActions shell
                               {kMemberNameColumn, 120},
                               {kMemberDescriptionColumn, 160},
                               {kLoginUrlColumn, 160},
-                              {kLastLoginColumn, 120, ReportColumn::Align::Right, {}, kWidestTime},
+                              {kLastLoginColumn, 120, ReportColumn::Align::Right, {}, kWidestLastLogin},
                               {kHostNameColumn, 120},
                               {kHostPageColumn, 160},
                               {kHostDescriptionColumn, 0}},

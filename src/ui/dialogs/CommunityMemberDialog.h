@@ -6,10 +6,6 @@
 class QCheckBox;
 class QPushButton;
 
-namespace sarvo {
-struct CommunityHost;
-}
-
 namespace sarvo::ui {
 
 class ReportList;
@@ -41,9 +37,5 @@ private:
     QPushButton* m_remove;
     QPushButton* m_open;
 };
-
-// The texts of a host's row: Member ID, Member Name, Member Description, Login URL, Last Login, Host
-// Name, Host Page, Host Description.
-QStringList CommunityHostRow(const CommunityHost& host);
 
 }  // namespace sarvo::ui

@@ -1,21 +1,37 @@
 // The guestbook, logbook, webchat and community dialogs filled with realistic data, photographed to
 // screenshots/ of the build tree.
 #include <QItemSelectionModel>
+#include <QLineEdit>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "DialogTestSupport.h"
 #include "GalleryPhotograph.h"
+#include "server/LocalClient.h"
 #include "server/Logbook.h"
+#include "services/ChatClient.h"
+#include "services/CommunityOwner.h"
+#include "services/CommunityStore.h"
+#include "services/Webchat.h"
+#include "store/Folders.h"
+#include "store/PublishedFiles.h"
 #include "store/SiteSettings.h"
+#include "support/LoopbackServer.h"
+#include "ui/dialogs/AddMemberDialog.h"
+#include "ui/dialogs/AddUpdateHostDialog.h"
+#include "ui/dialogs/CommunityHostDialog.h"
+#include "ui/dialogs/CommunityMemberDialog.h"
 #include "ui/dialogs/DialogTexts.h"
 #include "ui/dialogs/GuestbookDialog.h"
 #include "ui/dialogs/LogbookViewerDialog.h"
 #include "ui/dialogs/ReportList.h"
+#include "ui/dialogs/StartWebchatDialog.h"
+#include "ui/dialogs/WebchatManagementDialog.h"
 
 namespace sarvo::ui::test {
 namespace {
@@ -60,6 +76,57 @@ void WriteLogbook() {
     }
 }
 
+SystemTime At(uint16_t day, uint16_t hour, uint16_t minute) {
+    SystemTime time{};
+    time.year = 2026;
+    time.month = 12;
+    time.day = day;
+    time.hour = hour;
+    time.minute = minute;
+    time.second = 7;
+    return time;
+}
+
+void FillCommunity(const sarvo::test::TempFolder& home) {
+    SetWebCommHost(true);
+    SetWebCommMember(true);
+    SetWebCommNameAsHost("Gardens of Norway");
+    SetWebCommDescAsHost("Home servers of gardeners from Tromsø to Kristiansand");
+    StoreCommunityMember({"ola-n", "Ola's Apple Orchard", "http://85.214.132.117:8080/",
+                          "Apples, pears and cider", At(7, 9, 12)});
+    StoreCommunityMember(
+        {"kari.b", "Kari i Bergen", "http://192.0.2.44/", "Rhododendrons in the rain", At(6, 22, 3)});
+    StoreCommunityMember({"nils77", "Nils' Greenhouse", "http://203.0.113.9:81/Greenhouse/",
+                          "Tomatoes and chili under glass", At(7, 8, 55)});
+    StoreCommunityMember({"ingrid", "", "", "", {}});
+    WriteSharedFolder(
+        {"Holiday Pictures", "Norway, summer 2026", home.Path(), true, false, true, true, false});
+    PublishedFileRecord file;
+    file.path = home.Path() + "/anna.png";
+    SetPublishedFile("anna.png", file);
+    file.path = home.Path() + "/resume.pdf";
+    SetPublishedFile("resume.pdf", file);
+    CommunityHost host;
+    host.id = "anna-k";
+    host.memberName = "Anna's Holiday Pictures";
+    host.icon = "anna.png";
+    host.page = "Holiday Pictures/";
+    host.memberDescription = "Pictures and videos of our summer in Norway";
+    host.loginUrl = "http://fjord.example.org/WebCommunity/login";
+    host.hostName = "Fjord Friends";
+    host.hostDescription = "Photographers along the west coast";
+    host.hostPage = "http://fjord.example.org/WebCommunity/";
+    host.lastLogin = At(7, 9, 30);
+    StoreCommunityHost(host);
+    host.id = "anna.k";
+    host.loginUrl = "http://192.0.2.200:8080/WebCommunity/login";
+    host.hostName = "";
+    host.hostPage = "";
+    host.hostDescription = "Can not connect to 192.0.2.200";
+    host.lastLogin = At(2, 18, 4);
+    StoreCommunityHost(host);
+}
+
 struct GalleryCase {
     const char* name;
     std::function<std::unique_ptr<QDialog>(const sarvo::test::TempFolder& home)> make;
@@ -74,26 +141,89 @@ TEST_P(ServiceDialogGallery, RendersWholeAndUncluttered) {
 
 INSTANTIATE_TEST_SUITE_P(
     Dialogs, ServiceDialogGallery,
-    ::testing::Values(GalleryCase{"GuestbookDialog",
-                                  [](const sarvo::test::TempFolder& home) -> std::unique_ptr<QDialog> {
-                                      WriteGuestbook(home);
-                                      SetGuestbookEnabled(true);
-                                      SetGuestbookAlarmOn(true);
-                                      auto dialog =
-                                          std::make_unique<GuestbookDialog>(nullptr, ShellActions{});
-                                      dialog->findChild<ReportList*>(kReceivedMessages)->SelectOnly(1);
-                                      return dialog;
-                                  }},
-                      GalleryCase{"LogbookViewerDialog",
-                                  [](const sarvo::test::TempFolder&) -> std::unique_ptr<QDialog> {
-                                      WriteLogbook();
-                                      auto dialog = std::make_unique<LogbookViewerDialog>(nullptr);
-                                      LogbookViewerDialog* viewer = dialog.get();
-                                      viewer->Refresh();
-                                      EXPECT_TRUE(WaitUntil([viewer] { return !viewer->IsLoading(); }));
-                                      return dialog;
-                                  }}),
+    ::testing::Values(
+        GalleryCase{"GuestbookDialog",
+                    [](const sarvo::test::TempFolder& home) -> std::unique_ptr<QDialog> {
+                        WriteGuestbook(home);
+                        SetGuestbookEnabled(true);
+                        SetGuestbookAlarmOn(true);
+                        auto dialog = std::make_unique<GuestbookDialog>(nullptr, ShellActions{});
+                        dialog->findChild<ReportList*>(kReceivedMessages)->SelectOnly(1);
+                        return dialog;
+                    }},
+        GalleryCase{"LogbookViewerDialog",
+                    [](const sarvo::test::TempFolder&) -> std::unique_ptr<QDialog> {
+                        WriteLogbook();
+                        auto dialog = std::make_unique<LogbookViewerDialog>(nullptr);
+                        LogbookViewerDialog* viewer = dialog.get();
+                        viewer->Refresh();
+                        EXPECT_TRUE(WaitUntil([viewer] { return !viewer->IsLoading(); }));
+                        return dialog;
+                    }},
+        GalleryCase{"StartWebchatDialog",
+                    [](const sarvo::test::TempFolder&) -> std::unique_ptr<QDialog> {
+                        return std::make_unique<StartWebchatDialog>(nullptr);
+                    }},
+        GalleryCase{"CommunityHostDialog",
+                    [](const sarvo::test::TempFolder& home) -> std::unique_ptr<QDialog> {
+                        FillCommunity(home);
+                        auto dialog = std::make_unique<CommunityHostDialog>(nullptr, ShellActions{});
+                        dialog->findChild<ReportList*>(kCommunityMembersList)->SelectOnly(0);
+                        return dialog;
+                    }},
+        GalleryCase{"AddMemberDialog",
+                    [](const sarvo::test::TempFolder& home) -> std::unique_ptr<QDialog> {
+                        FillCommunity(home);
+                        auto dialog = std::make_unique<AddMemberDialog>(nullptr);
+                        dialog->findChild<QLineEdit*>(kMemberIdLabel)->setText(QStringLiteral("sigrid-h"));
+                        return dialog;
+                    }},
+        GalleryCase{"CommunityMemberDialog",
+                    [](const sarvo::test::TempFolder& home) -> std::unique_ptr<QDialog> {
+                        FillCommunity(home);
+                        auto dialog = std::make_unique<CommunityMemberDialog>(nullptr, ShellActions{});
+                        dialog->findChild<ReportList*>(kCommunityHostsList)->SelectOnly(0);
+                        return dialog;
+                    }},
+        GalleryCase{"AddUpdateHostDialog",
+                    [](const sarvo::test::TempFolder& home) -> std::unique_ptr<QDialog> {
+                        FillCommunity(home);
+                        return std::make_unique<AddUpdateHostDialog>(
+                            nullptr, AddUpdateHostDialog::Purpose::Update, *FindCommunityHost("anna-k"));
+                    }}),
     [](const ::testing::TestParamInfo<GalleryCase>& info) { return std::string(info.param.name); });
+
+// The members of a running room, renamed as visitors rename themselves.
+TEST(ServiceDialogGalleryRoom, WebchatManagementDialog) {
+    EnsureApplication();
+    sarvo::test::LoopbackServer server;
+    ASSERT_TRUE(server.Started());
+    ASSERT_TRUE(SetWebChatWelcomeMsg("Welcome to Anna's chat room! Be kind, and ask about the pictures."));
+    ASSERT_TRUE(StartChatRoom(kDefaultChatMembers));
+    std::vector<std::unique_ptr<sarvo::test::ChatClient>> members;
+    SetLocalClientRule(LocalClientRule::TreatAllAsRemote);
+    for (const char* name : {"Ola", "Kari_B", "nils77", "Ingrid"}) {
+        members.push_back(std::make_unique<sarvo::test::ChatClient>(server.Port(), NewChatMemberId()));
+        EXPECT_TRUE(members.back()->Joined());
+        sarvo::test::Speak(server.Port(), members.back()->Id(), "All", std::string("!name=") + name);
+    }
+    SetLocalClientRule(LocalClientRule::Recognize);
+    EXPECT_TRUE(WaitUntil([] {
+        for (const ChatMemberInfo& member : CopyChatMembers()) {
+            if (member.name.starts_with("Guest"))
+                return false;
+        }
+        return true;
+    }));
+    {
+        WebchatManagementDialog dialog(nullptr);
+        dialog.findChild<ReportList*>(kChatRoomMembers)->SelectOnly(1);
+        Photograph(&dialog, QStringLiteral("WebchatManagementDialog"));
+        dialog.reject();
+    }
+    StopChatRoom();
+    WaitForChatRoom();
+}
 
 }  // namespace
 }  // namespace sarvo::ui::test
