@@ -14,7 +14,10 @@
 
 #include "server/Logbook.h"
 #include "server/LogbookOwner.h"
+#include "services/CommunityStore.h"
 #include "services/GuestbookOwner.h"
+#include "ui/dialogs/CommunityHostDialog.h"
+#include "ui/dialogs/CommunityMemberDialog.h"
 #include "ui/dialogs/DialogTexts.h"
 #include "ui/dialogs/GuestbookDialog.h"
 #include "ui/dialogs/LogbookViewerDialog.h"
@@ -22,13 +25,15 @@
 
 // The owner's dialogs over the sizes visitors can make, in a temporary SARVO_HOME on the offscreen
 // platform: a logbook of 100 MB with a text in 10,000 of its records, a guestbook of 10,000 messages,
-// and a report list of 10,000 rows. "gui_max_gap_ms" is the longest the GUI thread went without serving
-// a 10 ms timer while the dialog worked: how long the window stood still.
+// a report list of 10,000 rows, and the community dialogs over 10,000 records each. "gui_max_gap_ms" is the
+// longest the GUI thread went without serving a 10 ms timer while the dialog worked: how long the window
+// stood still.
 namespace {
 
 constexpr size_t kLogbookBytes = 100u * 1024 * 1024;
 constexpr int kMatchingRecords = 10000;
 constexpr int kGuestbookMessages = 10000;
+constexpr int kCommunityRecords = 10000;
 constexpr char kSearchText[] = "fjord-night.jpg";
 
 std::string g_home;
@@ -195,6 +200,50 @@ void BM_ReportListSort10000(benchmark::State& state) {
 }
 BENCHMARK(BM_ReportListSort10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
 
+// The community dialogs opened over 10,000 records: the store read, the rows and the first paint.
+void FillCommunityRecords() {
+    for (int i = 0; i < kCommunityRecords; ++i) {
+        sarvo::SystemTime login{};
+        login.year = 2026;
+        login.month = 12;
+        login.day = static_cast<uint16_t>(1 + i % 28);
+        const std::string id = "member" + std::to_string(i);
+        sarvo::StoreCommunityMember(
+            {id, "Garden " + std::to_string(i),
+             "http://10.3." + std::to_string(i / 250) + "." + std::to_string(i % 250) + "/",
+             "Roses, apples and a greenhouse", login});
+        sarvo::CommunityHost host;
+        host.id = id;
+        host.memberName = "Anna's Holiday Pictures";
+        host.loginUrl = "http://host" + std::to_string(i) + ".example.org/WebCommunity/login";
+        host.hostName = "Community " + std::to_string(i);
+        host.lastLogin = login;
+        sarvo::StoreCommunityHost(host);
+    }
+}
+
+template <typename Dialog>
+void TimeCommunityDialog(benchmark::State& state, const char* listName) {
+    int rows = 0;
+    for (auto _ : state) {
+        Dialog dialog(nullptr, sarvo::ui::ShellActions{});
+        dialog.show();
+        dialog.repaint();
+        rows = dialog.template findChild<sarvo::ui::ReportList*>(listName)->Model().rowCount();
+    }
+    state.counters["rows"] = rows;
+}
+
+void BM_CommunityHostDialog10000(benchmark::State& state) {
+    TimeCommunityDialog<sarvo::ui::CommunityHostDialog>(state, sarvo::ui::kCommunityMembersList);
+}
+BENCHMARK(BM_CommunityHostDialog10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_CommunityMemberDialog10000(benchmark::State& state) {
+    TimeCommunityDialog<sarvo::ui::CommunityMemberDialog>(state, sarvo::ui::kCommunityHostsList);
+}
+BENCHMARK(BM_CommunityMemberDialog10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,6 +255,7 @@ int main(int argc, char** argv) {
     QApplication application(qtArgc, argv);
     WriteLogbookFile();
     WriteGuestbook();
+    FillCommunityRecords();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,11 +1,13 @@
 #include "ui/dialogs/LogbookViewerDialog.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QtTest/QTest>
 
 #include <filesystem>
 #include <fstream>
@@ -140,6 +142,34 @@ TEST_F(DialogTest, LogbookResetAsksOnlyWhenThereIsSomethingToClear) {
     EXPECT_EQ(ReadLogbookFile(), "");
     EXPECT_EQ(view->LineCount(), 0);
     dialog.reject();
+}
+
+TEST_F(DialogTest, LogbookTextSelectsWholeLinesAndCopiesThem) {
+    LogbookTextView view(nullptr);
+    view.resize(400, 200);
+    view.SetLines(SplitLogbookLines("one\r\ntwo\r\nthree\r\nfour"));
+    view.show();
+    ASSERT_EQ(view.LineCount(), 4);
+    EXPECT_EQ(view.LineText(3), QStringLiteral("four")) << "text after the last line end makes a line";
+    EXPECT_EQ(view.CaretLine(), 3);
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* selected;
+    } steps[] = {
+        {Qt::Key_Up, Qt::NoModifier, "three"},
+        {Qt::Key_Up, Qt::ShiftModifier, "two\nthree"},
+        {Qt::Key_Home, Qt::ShiftModifier, "one\ntwo\nthree"},
+        {Qt::Key_End, Qt::NoModifier, "four"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.selected);
+        QTest::keyClick(&view, step.key, step.modifiers);
+        EXPECT_EQ(view.SelectedText(), QString::fromUtf8(step.selected));
+    }
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("one\ntwo\nthree\nfour"));
 }
 
 }  // namespace
