@@ -10,7 +10,7 @@
 
 #include "common/Text.h"
 #include "store/Folders.h"
-#include "ui/AwaitingDialogs.h"
+#include "ui/CommandItem.h"
 #include "ui/Commands.h"
 #include "ui/DialogUnits.h"
 #include "ui/OwnerMessages.h"

@@ -34,6 +34,7 @@
 #include "ui/SelectIpDialog.h"
 #include "ui/UiTexts.h"
 #include "ui/UrlText.h"
+#include "ui/dialogs/LogbookViewerDialog.h"
 #include "ui/dialogs/WebSitePropertyDialog.h"
 
 namespace sarvo::ui {
@@ -80,10 +81,8 @@ MainWindow::MainWindow(QWidget* parent) : QDialog(parent) {
         NotificationChannel::MainWindow, this,
         [this](uint32_t command, uintptr_t) { HandleCommand(command); });
     m_chatEvents = std::make_unique<QueuedNotificationTarget>(
-        NotificationChannel::ChatWindow, this, [this](uint32_t command, uintptr_t) {
-            if (command == CMD_WEBCHAT_STARTED || command == CMD_WEBCHAT_STOPPED)
-                m_folders->ChatRoomChanged();
-        });
+        NotificationChannel::ChatWindow, this,
+        [this](uint32_t command, uintptr_t) { m_folders->OnChatCommand(command); });
     m_clientEvents = std::make_unique<ClientsNotificationTarget>(m_clients->Model());
     CentreOnScreen();
     PostCommand(CMD_UPDATE_CONTROLS);
@@ -247,6 +246,9 @@ void MainWindow::HandleCommand(uint32_t command) {
             break;
         case CMD_SERVER_PROPERTY:
             OpenServerProperty();
+            break;
+        case CMD_OPEN_LOGBOOK:
+            LogbookViewerDialog(this).exec();
             break;
         default:
             break;

@@ -10,6 +10,7 @@
 #include "ui/BrowseForFolder.h"
 #include "ui/Uninstall.h"
 #include "ui/dialogs/DialogTexts.h"
+#include "ui/dialogs/GuestbookDialog.h"
 
 namespace sarvo::ui {
 namespace {
@@ -33,6 +34,7 @@ WebSitePropertyActions WindowWebSiteActions() {
     actions.createDesktopShortcut = [] { return CreateDesktopShortcut(ProgramShortcut()); };
     actions.deleteDesktopShortcut = [] { return DeleteDesktopShortcut(ProgramShortcut()); };
     actions.uninstall = UninstallAndExit;
+    actions.openGuestbook = [](QWidget* parent) { GuestbookDialog(parent, WindowShellActions()).exec(); };
     return actions;
 }
 
@@ -41,6 +43,12 @@ FolderPropertyTools WindowFolderTools() {
     tools.chooseFolder = ChooseFolder;
     tools.thumbnailTool = ThumbnailToolPath();
     return tools;
+}
+
+ShellActions WindowShellActions() {
+    ShellActions shell = DefaultShellActions();
+    shell.chooseFolder = ChooseFolder;
+    return shell;
 }
 
 QString ThumbnailToolPath() {
