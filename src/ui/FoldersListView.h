@@ -41,7 +41,7 @@ public:
     void OnChatCommand(uint32_t command);
 
 signals:
-    // A command for the main window (the URL field's refresh).
+    // A command for the main window (the URL field's refresh, the chat page).
     void commandPosted(uint32_t command);
 
 protected:
