@@ -241,8 +241,8 @@ void FoldersListView::AddFolder() {
 
 void FoldersListView::EditSelectedFolder() {
     const int row = FirstSelectedRow();
-    if (row < 0 ||
-        (SelectedKind() != FolderRowKind::Folder && SelectedKind() != FolderRowKind::FolderWithSubfolders))
+    const FolderRowKind kind = SelectedKind();
+    if (row < 0 || (kind != FolderRowKind::Folder && kind != FolderRowKind::FolderWithSubfolders))
         return;
     FolderPropertyDialog dialog(this, m_model.Text(row), WindowFolderTools());
     if (dialog.exec() != QDialog::Accepted)
