@@ -8,8 +8,8 @@
 
 #include "server/AccessControl.h"
 #include "store/SiteSettings.h"
-#include "ui/AwaitingDialogs.h"
 #include "ui/Clipboard.h"
+#include "ui/CommandItem.h"
 #include "ui/Commands.h"
 #include "ui/DialogUnits.h"
 #include "ui/UiTexts.h"

@@ -10,12 +10,13 @@
 
 #include "common/Text.h"
 #include "store/Folders.h"
-#include "ui/AwaitingDialogs.h"
+#include "ui/CommandItem.h"
 #include "ui/Commands.h"
 #include "ui/DialogUnits.h"
 #include "ui/OwnerMessages.h"
 #include "ui/QtText.h"
 #include "ui/UiTexts.h"
+#include "ui/dialogs/DynamicFilePropertyDialog.h"
 
 namespace sarvo::ui {
 namespace {
@@ -106,6 +107,9 @@ void FilesListView::RunCommand(uint32_t command) {
         case CMD_REMOVE_FILES:
             RemoveSelectedFiles();
             break;
+        case CMD_FILE_PROPERTY:
+            EditSelectedFile();
+            break;
         default:
             break;
     }
@@ -168,6 +172,16 @@ QList<int> FilesListView::SelectedRowsDescending() const {
         rows.append(index.row());
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     return rows;
+}
+
+// The real-time flag decides the row's state picture.
+void FilesListView::EditSelectedFile() {
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    if (m_model.Mode() != FilesMode::PublishedFiles || selected.size() != 1)
+        return;
+    DynamicFilePropertyDialog dialog(this, FromAnsi(m_model.Row(selected.front().row()).linkName));
+    if (dialog.exec() == QDialog::Accepted)
+        m_model.RefreshStates();
 }
 
 void FilesListView::RemoveSelectedFiles() {

@@ -51,6 +51,7 @@ private:
     void OpenDirectoryRow(const QModelIndex& index);
     void SortBy(int column);
     void RemoveSelectedFiles();
+    void EditSelectedFile();
     QList<int> SelectedRowsDescending() const;
 
     FilesListModel m_model;

@@ -12,14 +12,21 @@
 
 #include "server/HttpServer.h"
 #include "server/RequestHandlers.h"
+#include "services/Webchat.h"
 #include "store/Folders.h"
 #include "store/SiteSettings.h"
-#include "ui/AwaitingDialogs.h"
+#include "ui/CommandItem.h"
 #include "ui/Commands.h"
 #include "ui/FilesListView.h"
+#include "ui/OwnerDialogTools.h"
 #include "ui/OwnerMessages.h"
 #include "ui/QtText.h"
 #include "ui/UiTexts.h"
+#include "ui/dialogs/CommunityHostDialog.h"
+#include "ui/dialogs/CommunityMemberDialog.h"
+#include "ui/dialogs/FolderPropertyDialog.h"
+#include "ui/dialogs/StartWebchatDialog.h"
+#include "ui/dialogs/WebchatManagementDialog.h"
 
 namespace sarvo::ui {
 
@@ -129,11 +136,32 @@ void FoldersListView::RunCommand(uint32_t command) {
         case CMD_ALLOW_LIST_FILES:
             ToggleDynamicFolderVisible();
             break;
+        case CMD_ADD_FOLDER:
+            AddFolder();
+            break;
+        case CMD_FOLDER_PROPERTY:
+            EditSelectedFolder();
+            break;
         case CMD_REMOVE_FOLDERS:
             RemoveSelectedFolders();
             break;
         case CMD_START_EXPLORER:
             OpenSelectedFolderLocation();
+            break;
+        case CMD_START_WEBCHAT:
+            StartWebchat();
+            break;
+        case CMD_STOP_WEBCHAT:
+            StopChatRoom();
+            break;
+        case CMD_MANAGE_WEBCHAT:
+            ManageWebchat();
+            break;
+        case CMD_COMMUNITY_HOST:
+            OpenCommunityDialog<CommunityHostDialog>();
+            break;
+        case CMD_COMMUNITY_MEMBER:
+            OpenCommunityDialog<CommunityMemberDialog>();
             break;
         default:
             break;
@@ -162,9 +190,13 @@ void FoldersListView::RefillFiles() {
     }
 }
 
-void FoldersListView::ChatRoomChanged() {
-    emit commandPosted(CMD_REFRESH_URL_FOLDER_SELECTION);
-    m_model.RefreshImages();
+void FoldersListView::OnChatCommand(uint32_t command) {
+    if (command == CMD_WEBCHAT_STARTED || command == CMD_WEBCHAT_STOPPED) {
+        emit commandPosted(CMD_REFRESH_URL_FOLDER_SELECTION);
+        m_model.RefreshImages();
+    }
+    if (m_management)
+        m_management->OnChatCommand(command);
 }
 
 void FoldersListView::contextMenuEvent(QContextMenuEvent* event) {
@@ -191,6 +223,61 @@ bool FoldersListView::viewportEvent(QEvent* event) {
         return true;
     }
     return QTreeView::viewportEvent(event);
+}
+
+void FoldersListView::SelectOnly(int row) {
+    const QModelIndex index = m_model.index(row);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void FoldersListView::AddFolder() {
+    FolderPropertyDialog dialog(this, QString(), WindowFolderTools());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_model.AppendFolder(dialog.FolderName());
+    SelectOnly(m_model.rowCount() - 1);
+}
+
+void FoldersListView::EditSelectedFolder() {
+    const int row = FirstSelectedRow();
+    const FolderRowKind kind = SelectedKind();
+    if (row < 0 || (kind != FolderRowKind::Folder && kind != FolderRowKind::FolderWithSubfolders))
+        return;
+    FolderPropertyDialog dialog(this, m_model.Text(row), WindowFolderTools());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_model.RenameRow(row, dialog.FolderName());
+    // The files list keeps a folder it shows already; under the same name the location or the
+    // sub-folder permission may have changed, so it lists the folder anew.
+    m_files.Model().Clear();
+    RefillFiles();
+    emit commandPosted(CMD_REFRESH_URL_FOLDER_SELECTION);
+}
+
+// The owner opens the room as its host, whose chat page this computer shows.
+void FoldersListView::StartWebchat() {
+    if (IsChatRoomOpen())
+        return;
+    StartWebchatDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted || !StartChatRoom(dialog.MaximumMembers()))
+        return;
+    emit commandPosted(CMD_OPEN_WEBCHAT_PAGE);
+}
+
+void FoldersListView::ManageWebchat() {
+    WebchatManagementDialog dialog(this);
+    m_management = &dialog;
+    dialog.exec();
+    m_management = nullptr;
+}
+
+// Either dialog may switch the server's community roles, which the row's picture and address show.
+template <typename CommunityDialog>
+void FoldersListView::OpenCommunityDialog() {
+    CommunityDialog(this, WindowShellActions()).exec();
+    m_model.RefreshImages();
+    emit commandPosted(CMD_REFRESH_URL_FOLDER_SELECTION);
 }
 
 void FoldersListView::RemoveSelectedFolders() {

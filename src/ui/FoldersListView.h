@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QTreeView>
 
 #include <cstdint>
@@ -13,6 +14,7 @@ class QMenu;
 namespace sarvo::ui {
 
 class FilesListView;
+class WebchatManagementDialog;
 
 // The folders list ("List1"): what the site publishes. Its selection decides what the files list
 // shows and which address the URL field gives.
@@ -34,11 +36,12 @@ public:
 
     // Shows what lies behind the selected row in the files list.
     void RefillFiles();
-    // The chat room opened or closed.
-    void ChatRoomChanged();
+    // The chat room's posts: it opened, it closed, a disconnect is done. The Webchat Management dialog,
+    // while open, gets them too.
+    void OnChatCommand(uint32_t command);
 
 signals:
-    // A command for the main window (the URL field's refresh).
+    // A command for the main window (the URL field's refresh, the chat page).
     void commandPosted(uint32_t command);
 
 protected:
@@ -49,12 +52,20 @@ protected:
 private:
     int FirstSelectedRow() const;
     QList<int> SelectedRowsDescending() const;
+    void SelectOnly(int row);
+    void AddFolder();
+    void EditSelectedFolder();
+    void StartWebchat();
+    void ManageWebchat();
+    template <typename CommunityDialog>
+    void OpenCommunityDialog();
     void RemoveSelectedFolders();
     void OpenSelectedFolderLocation();
     void ToggleDynamicFolderVisible();
 
     FoldersListModel m_model;
     FilesListView& m_files;
+    QPointer<WebchatManagementDialog> m_management;
 };
 
 }  // namespace sarvo::ui

@@ -18,7 +18,6 @@
 #include "services/Webchat.h"
 #include "store/SiteSettings.h"
 #include "ui/AboutBox.h"
-#include "ui/AwaitingDialogs.h"
 #include "ui/BringWindowToFront.h"
 #include "ui/ClientsListView.h"
 #include "ui/Clipboard.h"
@@ -27,6 +26,7 @@
 #include "ui/FilesListView.h"
 #include "ui/FoldersListView.h"
 #include "ui/Icons.h"
+#include "ui/OwnerDialogTools.h"
 #include "ui/OwnerMessages.h"
 #include "ui/QrCodeDialog.h"
 #include "ui/QtText.h"
@@ -34,6 +34,8 @@
 #include "ui/SelectIpDialog.h"
 #include "ui/UiTexts.h"
 #include "ui/UrlText.h"
+#include "ui/dialogs/LogbookViewerDialog.h"
+#include "ui/dialogs/WebSitePropertyDialog.h"
 
 namespace sarvo::ui {
 namespace {
@@ -79,10 +81,8 @@ MainWindow::MainWindow(QWidget* parent) : QDialog(parent) {
         NotificationChannel::MainWindow, this,
         [this](uint32_t command, uintptr_t) { HandleCommand(command); });
     m_chatEvents = std::make_unique<QueuedNotificationTarget>(
-        NotificationChannel::ChatWindow, this, [this](uint32_t command, uintptr_t) {
-            if (command == CMD_WEBCHAT_STARTED || command == CMD_WEBCHAT_STOPPED)
-                m_folders->ChatRoomChanged();
-        });
+        NotificationChannel::ChatWindow, this,
+        [this](uint32_t command, uintptr_t) { m_folders->OnChatCommand(command); });
     m_clientEvents = std::make_unique<ClientsNotificationTarget>(m_clients->Model());
     CentreOnScreen();
     PostCommand(CMD_UPDATE_CONTROLS);
@@ -143,7 +143,6 @@ void MainWindow::BuildControls() {
     m_start = MakeButton(kButtonStartServer, units, kButtonWidth, this);
     m_start->setCheckable(true);
     QPushButton* serverProperty = MakeButton(kButtonServerProperty, units, kButtonWidth + 14, this);
-    ApplyAwaitingState(*serverProperty, CMD_SERVER_PROPERTY);
     QPushButton* close = MakeButton(kButtonClose, units, kButtonWidth, this);
     close->setDefault(true);
     auto* buttonRow = new QHBoxLayout;
@@ -178,6 +177,7 @@ void MainWindow::BuildControls() {
     connect(m_start, &QPushButton::clicked, this, &MainWindow::OnStartButtonClicked);
     connect(close, &QPushButton::clicked, this, &MainWindow::RequestClose);
     connect(about, &QPushButton::clicked, this, [this] { HandleCommand(CMD_APP_ABOUT); });
+    connect(serverProperty, &QPushButton::clicked, this, [this] { HandleCommand(CMD_SERVER_PROPERTY); });
     connect(m_open, &QPushButton::clicked, this, &MainWindow::OpenUrl);
     connect(m_copy, &QPushButton::clicked, this, &MainWindow::CopyUrl);
     connect(m_qrCode, &QPushButton::clicked, this, &MainWindow::ShowQrCode);
@@ -243,6 +243,12 @@ void MainWindow::HandleCommand(uint32_t command) {
             break;
         case CMD_APP_ABOUT:
             AboutBox(this).exec();
+            break;
+        case CMD_SERVER_PROPERTY:
+            OpenServerProperty();
+            break;
+        case CMD_OPEN_LOGBOOK:
+            LogbookViewerDialog(this).exec();
             break;
         default:
             break;
@@ -389,6 +395,15 @@ void MainWindow::SelectIp() {
     if (dialog.exec() != QDialog::Accepted)
         return;
     SetUrlAddress(dialog.SelectedAddress());
+    RefreshUrl();
+    PostCommand(CMD_UPDATE_CONTROLS);
+}
+
+// With the server stopped, OK may have changed the address the URL field and "IP..." depend on.
+void MainWindow::OpenServerProperty() {
+    WebSitePropertyDialog dialog(this, WindowWebSiteActions());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
     RefreshUrl();
     PostCommand(CMD_UPDATE_CONTROLS);
 }

@@ -73,6 +73,7 @@ private:
     void CopyUrl();
     void ShowQrCode();
     void SelectIp();
+    void OpenServerProperty();
     void OpenWebchatPage();
 
     FilesListView* m_files = nullptr;

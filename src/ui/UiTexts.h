@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ui/dialogs/DialogTexts.h"
+
 // Every text the window shows the owner, byte for byte, in one place. The numbered texts keep the
 // numbers other parts of the program use for them; the message texts keep their "\r\n" line breaks,
-// which OwnerMessages turns into the line breaks of the platform.
+// which OwnerMessages turns into the line breaks of the platform. The texts the window shares with the
+// owner's dialogs (the product caption, "URL:") are the dialogs'.
 namespace sarvo::ui {
 
-inline constexpr char kProductCaption[] = "Sarvo";
 inline constexpr char kAboutText[] = "Sarvo  Version 5.3";
 inline constexpr char kMakerSiteUrl[] = "https://www.keldanworks.com/";
 
@@ -51,7 +53,6 @@ inline constexpr char kGroupClients[] = "Clients";
 inline constexpr char kFoldersListName[] = "List1";
 inline constexpr char kFilesListName[] = "List2";
 inline constexpr char kClientsListName[] = "List3";
-inline constexpr char kUrlLabel[] = "URL:";
 inline constexpr char kUrlFieldName[] = "URL";
 inline constexpr char kStatusLineName[] = "Status";
 inline constexpr char kButtonOpen[] = "Open";

@@ -118,4 +118,73 @@ inline constexpr char kRealTimeFile[] = "This is a Real Time File";
 inline constexpr char kUseNewestFile[] = "Use the newest file, by searching: ";
 inline constexpr char kSearchPatternField[] = "SearchPattern";
 
+// Guestbook.
+inline constexpr char kGuestbookCaption[] = "Guestbook";
+inline constexpr char kGuestbookFolderLabel[] = "Save visitors' messages to this folder:";
+inline constexpr char kExplorerButton[] = "Explorer...";
+inline constexpr char kEnableGuestbook[] = "Enable Guestbook";
+inline constexpr char kGuestbookAlarm[] = "Alarm me when message received.";
+inline constexpr char kReceivedMessages[] = "Received Messages";
+inline constexpr char kReadButton[] = "Read";
+inline constexpr char kDeleteButton[] = "Delete";
+inline constexpr TableString kIpColumn{5008, "IP"};
+inline constexpr TableString kTimeColumn{5035, "Time"};
+inline constexpr TableString kContentColumn{5045, "Content"};
+inline constexpr TableString kDeleteMessagesQuestion{5046, "Delete selected messages?"};
+
+// Sarvo Logbook.
+inline constexpr char kLogbookCaption[] = "Sarvo Logbook";
+inline constexpr char kLogbookText[] = "Logbook";
+inline constexpr char kListRecordsButton[] = "List Records...";
+inline constexpr char kRefreshButton[] = "Refresh";
+inline constexpr char kResetButton[] = "Reset";
+inline constexpr TableString kClearLogbookQuestion{5047, "Clear the contents of the logbook?"};
+
+// Start Webchat and Webchat Management.
+inline constexpr char kStartWebchatCaption[] = "Start Webchat";
+inline constexpr char kMaximumMembersLabel[] = "Maximum Members:";
+inline constexpr char kWebchatManagementCaption[] = "Webchat Management";
+inline constexpr char kWelcomeMessage[] = "Welcome Message";
+inline constexpr char kChatRoomMembers[] = "Chat Room Members";
+inline constexpr char kIdColumn[] = "ID";
+inline constexpr char kCopyIpButton[] = "Copy IP";
+inline constexpr char kDisconnectButton[] = "Disconnect";
+inline constexpr char kBlockButton[] = "Block";
+
+// The web community dialogs.
+inline constexpr char kCommunityHostCaption[] = "Web Community --- As Web Community Host";
+inline constexpr char kCommunityMembersList[] = "Members In Your Web Community";
+inline constexpr char kUrlColumn[] = "URL";
+inline constexpr char kLastLoginColumn[] = "Last Login";
+inline constexpr char kDescriptionColumn[] = "Description";
+inline constexpr char kEnableCommunityHost[] = "Enable as Web Community Host";
+inline constexpr char kHostInfoGroup[] = "Host Info";
+inline constexpr char kSaveButton[] = "Save";
+inline constexpr char kOpenButton[] = "Open";
+inline constexpr TableString kRemoveItemsQuestion{5058, "Remove selected items?"};
+inline constexpr char kAddMemberCaption[] = "Web Community --- Add Member";
+inline constexpr char kMemberIdLabel[] = "Member ID:";
+inline constexpr char kAddMemberNote[] =
+    "Create a Member ID (Login ID) for a new member of your Web Community";
+inline constexpr char kCommunityMemberCaption[] = "Web Community --- As Web Community Member";
+inline constexpr char kCommunityHostsList[] = "You are a member of these Web Communities";
+inline constexpr char kMemberIdColumn[] = "Member ID";
+inline constexpr char kMemberNameColumn[] = "Member Name";
+inline constexpr char kMemberDescriptionColumn[] = "Member Description";
+inline constexpr char kLoginUrlColumn[] = "Login URL";
+inline constexpr char kHostNameColumn[] = "Host Name";
+inline constexpr char kHostPageColumn[] = "Host Page";
+inline constexpr char kHostDescriptionColumn[] = "Host Description";
+inline constexpr char kEnableCommunityMember[] = "Enable as Web Community Member.";
+inline constexpr char kAddUpdateHostCaption[] = "Web Community --- Add/Update Host";
+inline constexpr char kLoginGroup[] = "Login";
+inline constexpr char kIdLabel[] = "ID:";
+inline constexpr char kUrlLabel[] = "URL:";
+inline constexpr char kIconLabel[] = "Icon";
+inline constexpr char kIconSizeNote[] = "Max: 48 x 48";
+inline constexpr char kRootPage[] = "[Root]";
+// The two "URL:" fields of Add/Update Host are told apart by these object names.
+inline constexpr char kLoginUrlField[] = "LoginURL";
+inline constexpr char kPageField[] = "PageURL";
+
 }  // namespace sarvo::ui
