@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "server/ServerIdentity.h"
 #include "ui/UiTexts.h"
 
 namespace sarvo::ui {
@@ -20,9 +21,9 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     auto* name = new QLabel(QString::fromLatin1(kAboutText), this);
     name->setObjectName(QStringLiteral("AboutText"));
     auto* link =
-        new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QString::fromLatin1(kMakerSiteUrl)), this);
+        new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QString::fromLatin1(kProductPageAddress)), this);
     link->setObjectName(QStringLiteral("MakerLink"));
-    link->setToolTip(QString::fromLatin1(kMakerSiteUrl));
+    link->setToolTip(QString::fromLatin1(kProductPageAddress));
     link->setTextFormat(Qt::RichText);
     link->setOpenExternalLinks(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

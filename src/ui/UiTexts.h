@@ -9,7 +9,6 @@
 namespace sarvo::ui {
 
 inline constexpr char kAboutText[] = "Sarvo  Version 5.3";
-inline constexpr char kMakerSiteUrl[] = "https://www.keldanworks.com/";
 
 inline constexpr char kTextColumnName[] = "Name";                                             // 5000
 inline constexpr char kTextColumnType[] = "Type";                                             // 5001
