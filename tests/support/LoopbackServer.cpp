@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <thread>
 
 #include "common/Text.h"
@@ -123,18 +124,37 @@ std::string Get(const std::string& path, const std::string& extraHeaders) {
     return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders + "\r\n";
 }
 
-uint16_t PickFreePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+namespace {
+
+// Below the kernel's usual range of ephemeral ports (32768 and up): the client sockets of other tests
+// running at once, thousands in the flood tests, never take these.
+constexpr uint16_t kFirstTestPort = 20000;
+constexpr uint16_t kTestPortCount = 12000;
+constexpr int kPortAttempts = 200;
+
+// Whether the port can be bound on every address, so that a server listening on all of them fits too.
+bool IsPortFree(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
-    return port;
+    return free;
+}
+
+}  // namespace
+
+uint16_t PickFreePort() {
+    static std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> offset(0, kTestPortCount - 1);
+    for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
+        const auto port = static_cast<uint16_t>(kFirstTestPort + offset(random));
+        if (IsPortFree(port))
+            return port;
+    }
+    return 0;
 }
 
 LoopbackServer::LoopbackServer() {

@@ -57,7 +57,7 @@ private:
     bool m_started = false;
 };
 
-// A free loopback port at the moment of asking.
+// A port free on every address at the moment of asking, outside the range of ephemeral ports.
 uint16_t PickFreePort();
 
 }  // namespace sarvo::test
