@@ -31,6 +31,12 @@ sarvo_windows() {
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# On a loaded machine the X server may still be starting when xvfb-run hands over.
+for _ in $(seq 1 100); do
+  xwininfo -root >/dev/null 2>&1 && break
+  sleep 0.1
+done
+
 "$sarvo" >"$home/first.log" 2>&1 &
 first=$!
 for _ in $(seq 1 100); do
