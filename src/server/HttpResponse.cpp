@@ -67,7 +67,6 @@ bool HttpResponse::Buffer::Append(const char* text, size_t n) {
         char* moved = static_cast<char*>(std::realloc(data, grown));
         if (!moved)
             return false;
-        std::memset(moved + capacity, 0, grown - capacity);
         data = moved;
         capacity = grown;
     }

@@ -32,25 +32,21 @@ bool TcpSocket::MakeRoom(Buffer& buffer, size_t held, size_t needed) {
     if (needed > std::numeric_limits<size_t>::max() - base - 2 * kSocketBufferStep)
         return false;
     const size_t capacity = RoundDownToStep(base + needed + kSocketBufferStep);
-    // The zero fill is what keeps a NUL behind the held bytes.
-    std::unique_ptr<char[]> bytes(new (std::nothrow) char[capacity]());
+    // Left unfilled: zeroing a new buffer cost more than the rest of a small request's work.
+    std::unique_ptr<char[]> bytes(new (std::nothrow) char[capacity]);
     if (!bytes)
         return false;
     if (held > 0)
         std::memcpy(bytes.get(), buffer.bytes.get(), held);
+    bytes[held] = '\0';
     buffer.bytes = std::move(bytes);
     buffer.capacity = capacity;
     return true;
 }
 
 void TcpSocket::ResetState() {
-    if (m_receiveBuffer.bytes)
-        std::memset(m_receiveBuffer.bytes.get(), 0, m_receiveFill);
-    if (m_sendBuffer.bytes)
-        std::memset(m_sendBuffer.bytes.get(), 0, m_sendStart + m_sendFill);
-    m_receiveFill = 0;
-    m_sendStart = 0;
-    m_sendFill = 0;
+    ClearReceived();
+    ClearSend();
     m_lastErrorText.clear();
     // A socket attached later is another connection; what was seen of this peer does not carry over.
     m_peerClosed = false;
@@ -211,6 +207,7 @@ int TcpSocket::ReceiveSome(int timeoutMs) {
     if (received < 0)
         return Fail(received);
     m_receiveFill += static_cast<size_t>(received);
+    m_receiveBuffer.bytes[m_receiveFill] = '\0';
     return received;
 }
 
@@ -230,14 +227,14 @@ void TcpSocket::ConsumeReceived(size_t n) {
     }
     const size_t rest = m_receiveFill - n;
     std::memmove(bytes, bytes + n, rest);
-    std::memset(bytes + rest, 0, n);
+    bytes[rest] = '\0';
     m_receiveFill = rest;
 }
 
 size_t TcpSocket::ClearReceived() {
     const size_t former = m_receiveFill;
     if (m_receiveBuffer.bytes)
-        std::memset(m_receiveBuffer.bytes.get(), 0, m_receiveFill);
+        m_receiveBuffer.bytes[0] = '\0';
     m_receiveFill = 0;
     return former;
 }
@@ -250,7 +247,7 @@ size_t TcpSocket::QueueSend(const void* data, size_t length) {
     // move of everything still queued.
     if (m_sendStart > 0 && m_sendBuffer.capacity - (m_sendStart + m_sendFill) <= length) {
         std::memmove(bytes, bytes + m_sendStart, m_sendFill);
-        std::memset(bytes + m_sendFill, 0, m_sendStart);
+        bytes[m_sendFill] = '\0';
         m_sendStart = 0;
     }
     if (!MakeRoom(m_sendBuffer, m_sendStart + m_sendFill, length)) {
@@ -259,6 +256,7 @@ size_t TcpSocket::QueueSend(const void* data, size_t length) {
     }
     std::memcpy(m_sendBuffer.bytes.get() + m_sendStart + m_sendFill, data, length);
     m_sendFill += length;
+    m_sendBuffer.bytes[m_sendStart + m_sendFill] = '\0';
     return m_sendFill;
 }
 
@@ -269,7 +267,7 @@ size_t TcpSocket::QueueSendText(std::string_view text) {
 size_t TcpSocket::ClearSend() {
     const size_t former = m_sendFill;
     if (m_sendBuffer.bytes)
-        std::memset(m_sendBuffer.bytes.get(), 0, m_sendStart + m_sendFill);
+        m_sendBuffer.bytes[0] = '\0';
     m_sendStart = 0;
     m_sendFill = 0;
     return former;
@@ -291,9 +289,10 @@ int TcpSocket::SendSome(int timeoutMs) {
     if (sent < 0)
         return Fail(sent);
     const size_t count = static_cast<size_t>(sent);
-    std::memset(front, 0, count);
     m_sendFill -= count;
     m_sendStart = m_sendFill == 0 ? 0 : m_sendStart + count;
+    if (m_sendFill == 0)
+        m_sendBuffer.bytes[0] = '\0';
     return sent;
 }
 

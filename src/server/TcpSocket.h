@@ -87,7 +87,7 @@ protected:
     int Fail(int result);
 
 private:
-    // Every byte outside the held ones is zero, so the byte after the fill is always a NUL.
+    // The byte after the held ones is always a NUL.
     struct Buffer {
         std::unique_ptr<char[]> bytes;
         size_t capacity = 0;

@@ -99,10 +99,6 @@ constexpr const char* kStatementTexts[] = {
 };
 static_assert(sizeof kStatementTexts / sizeof kStatementTexts[0] == static_cast<size_t>(Statement::Count));
 
-std::string DatabasePath() {
-    return GetConfigFolderPath() + "/" + kDatabaseFileName;
-}
-
 // Switching the journal mode and creating the schema may meet SQLITE_BUSY without the busy handler
 // being asked (while another connection recovers or checkpoints the write-ahead log). A connection
 // that gave up there would make a concurrent write fail, so the step is tried again for a while.
@@ -153,7 +149,7 @@ std::unique_ptr<SettingsConnection> OpenConnection(const std::string& path) {
 class ConnectionPool {
 public:
     std::unique_ptr<SettingsConnection> Take() {
-        std::string path = DatabasePath();
+        std::string path = SettingsDatabasePath();
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             if (path != m_path) {
@@ -281,6 +277,14 @@ bool WriteTransaction::Commit() {
         return true;
     m_connection.Execute("ROLLBACK");
     return false;
+}
+
+std::string SettingsDatabasePath() {
+    return GetConfigFolderPath() + "/" + kDatabaseFileName;
+}
+
+std::unique_ptr<SettingsConnection> OpenSettingsConnection() {
+    return OpenConnection(SettingsDatabasePath());
 }
 
 void CloseSettingsConnections() {

@@ -101,6 +101,9 @@ private:
     bool m_active = false;
 };
 
+std::string SettingsDatabasePath();
+// A connection of the caller's own, outside the pool.
+std::unique_ptr<SettingsConnection> OpenSettingsConnection();
 void CloseSettingsConnections();
 
 }  // namespace sarvo
