@@ -8,6 +8,7 @@
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -98,13 +99,14 @@ int Listen(SocketHandle socket, int backlog) {
     return 0;
 }
 
-int Accept(SocketHandle socket, sockaddr_in* peer) {
+int Accept(SocketHandle socket, sockaddr_in* peer, AcceptedMode mode) {
     if (IsNoSocket(socket))
         return kNoSocket;
+    const int flags = SOCK_CLOEXEC | (mode == AcceptedMode::NonBlocking ? SOCK_NONBLOCK : 0);
     sockaddr_in address{};
     for (;;) {
         socklen_t length = sizeof address;
-        int accepted = ::accept4(socket, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+        int accepted = ::accept4(socket, reinterpret_cast<sockaddr*>(&address), &length, flags);
         if (accepted >= 0) {
             if (peer)
                 *peer = address;
@@ -244,6 +246,25 @@ int ShutdownSend(SocketHandle socket) {
     if (IsNoSocket(socket))
         return kNoSocket;
     if (::shutdown(socket, SHUT_WR) != 0)
+        return LastSocketError();
+    return 0;
+}
+
+int ShutdownListening(SocketHandle socket) {
+    if (IsNoSocket(socket))
+        return kNoSocket;
+    if (::shutdown(socket, SHUT_RDWR) != 0)
+        return LastSocketError();
+    return 0;
+}
+
+int SetReceiveTimeout(SocketHandle socket, std::chrono::milliseconds timeout) {
+    if (IsNoSocket(socket))
+        return kNoSocket;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timeval limit{static_cast<time_t>(seconds.count()),
+                        static_cast<suseconds_t>((timeout - seconds).count() * 1000)};
+    if (::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0)
         return LastSocketError();
     return 0;
 }

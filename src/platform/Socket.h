@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -33,8 +34,10 @@ int SetReuseAddress(SocketHandle socket);
 int Bind(SocketHandle socket, uint32_t address, uint16_t port);
 int Listen(SocketHandle socket, int backlog);
 
-// Returns the accepted handle (closed on exec, blocking) or a negative error. peer may be null.
-int Accept(SocketHandle socket, sockaddr_in* peer);
+enum class AcceptedMode { Blocking, NonBlocking };
+// Returns the accepted handle (closed on exec, in the given mode) or a negative error. peer may be
+// null.
+int Accept(SocketHandle socket, sockaddr_in* peer, AcceptedMode mode = AcceptedMode::Blocking);
 
 // A blocking connect on a blocking socket; on a non-blocking one it returns -kWsaEWouldBlock while the
 // connection is under way (Winsock's answer), and completion is seen with WaitWritable and
@@ -65,6 +68,11 @@ int GetSocketError(SocketHandle socket);
 int GetSockName(SocketHandle socket, sockaddr_in& out);
 int GetPeerName(SocketHandle socket, sockaddr_in& out);
 int ShutdownSend(SocketHandle socket);
+// Stops a listening socket: every thread blocked in Accept on it returns at once with an error, as
+// does every later Accept, and connections not yet accepted are refused.
+int ShutdownListening(SocketHandle socket);
+// How long a blocking receive or accept on the socket waits before it gives -kWsaEWouldBlock.
+int SetReceiveTimeout(SocketHandle socket, std::chrono::milliseconds timeout);
 
 // Always releases the descriptor, even when close reports an error.
 int CloseSocket(SocketHandle socket);

@@ -1,88 +1,126 @@
 #include "server/ConnectionThreads.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <utility>
+#include <atomic>
+#include <thread>
 
 #include "platform/FreeMemory.h"
 #include "platform/Thread.h"
+#include "platform/WinsockError.h"
 
 namespace sarvo {
-namespace {
 
-struct WaitingThreads {
-    std::mutex lock;
-    std::condition_variable workArrived;
-    std::deque<std::function<void()>> pending;
-    // Threads inside the wait, including those woken for work they have not taken yet: there is a
-    // thread free for new work only while this exceeds the pending work.
-    size_t waiting = 0;
-    // Threads alive, and the most alive at once since they were last all gone.
-    size_t live = 0;
-    size_t peak = 0;
+// The state the threads of one listening socket share; it outlives the server's stop for as long as a
+// thread still serves.
+struct ConnectionThreads::Shared {
+    SocketHandle listener = kInvalidSocket;
+    ConnectionHandler handler = nullptr;
+    // The threads inside accept, and the stop flag in the top bit: one word, so that no thread can
+    // enter after the stop has seen the count fall to zero.
+    std::atomic<uint32_t> accepting{0};
 };
 
-// More threads than this at once make a burst, whose memory is handed back once they have all ended.
-constexpr size_t kBurstThreads = 64;
+namespace {
 
-// Never destroyed: threads are detached and may still be waiting when the program ends.
-WaitingThreads& Threads() {
-    static WaitingThreads* threads = new WaitingThreads;
-    return *threads;
+constexpr uint32_t kStopped = 1u << 31;
+// More threads than this at once make a burst, whose memory is handed back once it is over.
+constexpr size_t kBurstThreads = 64;
+// After a failed accept for want of descriptors or memory, the thread waits this long before the
+// next, so that it does not spin while the shortage lasts.
+constexpr auto kShortagePause = std::chrono::milliseconds(10);
+
+// Threads alive in the process, and the most alive at once since a burst was last over.
+std::atomic<size_t> g_liveThreads{0};
+std::atomic<size_t> g_peakThreads{0};
+
+bool EnterAccept(std::atomic<uint32_t>& accepting) {
+    uint32_t state = accepting.load();
+    while (!(state & kStopped)) {
+        if (accepting.compare_exchange_weak(state, state + 1))
+            return true;
+    }
+    return false;
 }
 
-void ServeAndWait(std::function<void()> work) {
-    WaitingThreads& threads = Threads();
-    for (;;) {
-        work();
-        work = nullptr;  // what the work held is released before the thread waits
-        std::unique_lock<std::mutex> hold(threads.lock);
-        ++threads.waiting;
-        const bool arrived = threads.workArrived.wait_for(hold, kIdleConnectionThreadLifetime,
-                                                          [&threads] { return !threads.pending.empty(); });
-        --threads.waiting;
-        if (!arrived) {
-            const bool burstOver = --threads.live == 0 && std::exchange(threads.peak, 0) > kBurstThreads;
-            hold.unlock();
-            // The ended threads' allocator caches went back to their arenas, which keep them otherwise.
-            if (burstOver)
-                ReturnFreeMemory();
-            return;
+// The threads still waiting at the socket after this one left.
+uint32_t LeaveAccept(std::atomic<uint32_t>& accepting) {
+    const uint32_t state = accepting.fetch_sub(1) - 1;
+    if (state == kStopped)
+        accepting.notify_all();
+    return state & ~kStopped;
+}
+
+bool IsShortage(int error) {
+    return error == -kWsaEMFile || error == -kWsaENoBufs;
+}
+
+bool StartThread(const std::shared_ptr<ConnectionThreads::Shared>& shared);
+
+// One thread's life: take a connection, serve it, wait for the next; end when the server stops or
+// after kIdleConnectionThreadLifetime without a connection while another thread waits.
+void AcceptAndServe(const std::shared_ptr<ConnectionThreads::Shared>& shared) {
+    while (EnterAccept(shared->accepting)) {
+        sockaddr_in peer{};
+        const int accepted = Accept(shared->listener, &peer, AcceptedMode::NonBlocking);
+        const uint32_t othersWaiting = LeaveAccept(shared->accepting);
+        if (accepted < 0) {
+            if (accepted == -kWsaEWouldBlock && othersWaiting > 0)
+                return;
+            if (IsShortage(accepted))
+                std::this_thread::sleep_for(kShortagePause);
+            continue;
         }
-        work = std::move(threads.pending.front());
-        threads.pending.pop_front();
+        // Without a thread at the socket, the next client would wait until this connection ends; one
+        // that cannot be had costs this connection rather than every later one.
+        if (othersWaiting == 0 && !StartThread(shared)) {
+            CloseSocket(accepted);
+            continue;
+        }
+        shared->handler(accepted, peer);
     }
+}
+
+void ThreadEnded() {
+    // The ended threads' allocator caches went back to their arenas, which keep them otherwise.
+    if (g_liveThreads.fetch_sub(1) == 2 && g_peakThreads.exchange(0) > kBurstThreads)
+        ReturnFreeMemory();
+}
+
+bool StartThread(const std::shared_ptr<ConnectionThreads::Shared>& shared) {
+    const size_t live = g_liveThreads.fetch_add(1) + 1;
+    for (size_t peak = g_peakThreads.load();
+         live > peak && !g_peakThreads.compare_exchange_weak(peak, live);) {
+    }
+    const bool started = StartDetachedThread(
+        [shared] {
+            AcceptAndServe(shared);
+            ThreadEnded();
+        },
+        kConnectionThreadStackSize);
+    if (!started)
+        g_liveThreads.fetch_sub(1);
+    return started;
 }
 
 }  // namespace
 
-bool RunOnConnectionThread(std::function<void()> work) {
-    WaitingThreads& threads = Threads();
-    bool handedOver = false;
-    {
-        std::lock_guard<std::mutex> hold(threads.lock);
-        if (threads.waiting > threads.pending.size()) {
-            threads.pending.push_back(std::move(work));
-            handedOver = true;
-        }
-    }
-    if (handedOver) {
-        // Woken after the lock is released, so that the thread need not wait for it again at once.
-        threads.workArrived.notify_one();
-        return true;
-    }
-    {
-        std::lock_guard<std::mutex> hold(threads.lock);
-        threads.peak = std::max(threads.peak, ++threads.live);
-    }
-    if (StartDetachedThread([first = std::move(work)]() mutable { ServeAndWait(std::move(first)); },
-                            kConnectionThreadStackSize))
-        return true;
-    std::lock_guard<std::mutex> hold(threads.lock);
-    --threads.live;
-    return false;
+bool ConnectionThreads::Start(SocketHandle listener, ConnectionHandler handler) {
+    m_shared = std::make_shared<Shared>();
+    m_shared->listener = listener;
+    m_shared->handler = handler;
+    return StartThread(m_shared);
+}
+
+void ConnectionThreads::Stop() {
+    if (!m_shared)
+        return;
+    std::atomic<uint32_t>& accepting = m_shared->accepting;
+    accepting.fetch_or(kStopped);
+    // Shutting a listening socket down wakes every thread in accept, which then fails at once.
+    ShutdownListening(m_shared->listener);
+    for (uint32_t state = accepting.load(); state != kStopped; state = accepting.load())
+        accepting.wait(state);
+    m_shared.reset();
 }
 
 }  // namespace sarvo

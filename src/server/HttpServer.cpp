@@ -34,8 +34,8 @@ constexpr int kStartFailedAddress = 2;
 // More connections at once than this make a burst, after which free memory is returned.
 constexpr int kBurstConnections = 64;
 
-// The stop request wakes the server thread through a socket pair, so that it need not wait out the
-// accept step; the waits of the socket layer take sockets only.
+// The stop request wakes the server thread through a socket pair, so that it need not wait out its
+// step; the waits of the socket layer take sockets only.
 std::mutex g_lifecycleLock;  // guards g_serverThread and the wake pair
 std::thread g_serverThread;
 int g_wakePair[2] = {-1, -1};
@@ -86,21 +86,29 @@ void ReleasePlaces(const std::optional<uint32_t>& counted) {
         ReturnFreeMemory();
 }
 
-void ServeConnection(ConnectionContext* context, std::optional<uint32_t> counted) {
-    std::unique_ptr<ConnectionContext> owned(context);
-    const SocketHandle socket = owned->Handle();
-    RecordConnected(socket);
-    DispatchRequest(*owned);
-    RecordClosed(socket);
-    // A chat output stream takes the socket over; what is left here is closed so that the answer
-    // reaches the client whole even when it sent more than was read.
-    if (owned->Handle() != kInvalidSocket)
-        owned->CloseGracefully();
-    owned.reset();
-    ReleasePlaces(counted);
+// A request without a body was read whole with its header, so nothing more is on its way and the
+// connection need not wait for the client to finish.
+bool WasReadWhole(const HttpRequest& request) {
+    uint64_t length = 0;
+    request.ContentLength(length);
+    return request.Method() != kMethodUnknown && !request.IsMalformed() && length == 0 &&
+           request.Header("Transfer-Encoding").empty();
 }
 
-void StartConnection(TcpSocket& accepted, const std::optional<uint32_t>& counted) {
+void CloseServedConnection(ConnectionContext& context) {
+    if (WasReadWhole(context.request))
+        context.CloseUnlessMoreArrived();
+    else
+        context.CloseGracefully();
+}
+
+// Runs on the thread that accepted the connection, for the connection's whole life.
+void AdmitAndServe(SocketHandle accepted, const sockaddr_in& peer) {
+    auto context = std::make_unique<ConnectionContext>();
+    context->AttachAccepted(accepted, peer);
+    std::optional<uint32_t> counted;
+    if (!AdmitClient(*context, counted))
+        return;  // closed without a byte by the destructor
     const int active = g_activeConnections.fetch_add(1) + 1;
     if (active > kMaxConnectionThreads) {
         ReleasePlaces(counted);
@@ -110,38 +118,16 @@ void StartConnection(TcpSocket& accepted, const std::optional<uint32_t>& counted
         if (g_peakConnections.compare_exchange_weak(peak, active))
             break;
     }
-    auto* context = new ConnectionContext;
-    context->Attach(accepted.DetachSocket());
-    // No thread blocks inside a receive or a send: every wait is a bounded one of the socket layer.
-    if (context->SetBlocking(false) < 0 ||
-        !RunOnConnectionThread([context, counted] { ServeConnection(context, counted); })) {
-        delete context;
-        ReleasePlaces(counted);
-    }
-}
-
-// Takes every connection that is waiting, so that a burst costs one wait rather than one per client.
-void AcceptPending(TcpSocket& listener) {
-    for (;;) {
-        sockaddr_in address{};
-        TcpSocket accepted;
-        if (listener.Accept(address, accepted) < 0)
-            return;
-        std::optional<uint32_t> counted;
-        if (!AdmitClient(accepted, counted))
-            continue;  // closed without a byte by the destructor
-        StartConnection(accepted, counted);
-    }
-}
-
-// Waits for a connection or the stop signal: >0 ready to accept, 0 nothing yet, <0 failure.
-int WaitForConnection(const TcpSocket& listener, int wakeFd) {
-    SocketWaitEntry entries[2] = {{listener.Handle(), WaitEvent::Readable, false},
-                                  {wakeFd, WaitEvent::Readable, false}};
-    int ready = WaitForSockets(entries, kAcceptWaitMs);
-    if (ready <= 0)
-        return ready;
-    return entries[0].ready ? 1 : 0;
+    const SocketHandle socket = context->Handle();
+    RecordConnected(socket);
+    DispatchRequest(*context);
+    RecordClosed(socket);
+    // A chat output stream takes the socket over; what is left here is closed so that the answer
+    // reaches the client whole even when it sent more than was read.
+    if (context->Handle() != kInvalidSocket)
+        CloseServedConnection(*context);
+    context.reset();
+    ReleasePlaces(counted);
 }
 
 int RunServer(int wakeFd) {
@@ -156,9 +142,10 @@ int RunServer(int wakeFd) {
     if (result >= 0)
         result = listener.Bind(listenIp, listenPort);
     if (result >= 0)
-        result = listener.SetBlocking(false);
-    if (result >= 0)
         result = listener.Listen(kListenBacklog);
+    // The connection threads wait in accept itself; this is how long an idle one waits.
+    if (result >= 0)
+        result = SetReceiveTimeout(listener.Handle(), kIdleConnectionThreadLifetime);
     if (result < 0) {
         g_lastServerError.store(-result);
         return kStartFailedSetup;
@@ -172,16 +159,19 @@ int RunServer(int wakeFd) {
         if (!own.empty())
             address.sin_addr.s_addr = own.front();
     }
+    ConnectionThreads threads;
+    if (!threads.Start(listener.Handle(), AdmitAndServe)) {
+        g_lastServerError.store(kWsaENoBufs);
+        return kStartFailedSetup;
+    }
     SetServerAddress(address);
     PostNotification(NotificationChannel::MainWindow, CMD_SERVER_STARTED, 0);
 
     while (!g_stopRequested.load()) {
-        int ready = WaitForConnection(listener, wakeFd);
-        if (ready < 0)
+        if (WaitReadable(wakeFd, kAcceptWaitMs) < 0)
             break;
-        if (ready > 0)
-            AcceptPending(listener);
     }
+    threads.Stop();
     return 0;
 }
 

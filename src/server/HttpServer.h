@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-// The listening server: one server thread that accepts, and for each admitted connection a thread of
-// its own (see ConnectionThreads.h), which answers its one request and closes.
+// The listening server: one server thread that opens the listening socket and waits for the stop,
+// and connection threads (see ConnectionThreads.h) that accept, admit and serve each connection on
+// the thread that took it, one request per connection.
 namespace sarvo {
 
 // Posted on the main-window channel with argument 0.

@@ -51,6 +51,8 @@ void TcpSocket::ResetState() {
     // A socket attached later is another connection; what was seen of this peer does not carry over.
     m_peerClosed = false;
     m_nonBlocking = false;
+    m_accepted = false;
+    m_localAddress.reset();
 }
 
 int TcpSocket::Fail(int result) {
@@ -73,6 +75,13 @@ int TcpSocket::Attach(SocketHandle socket) {
     Close();
     m_socket = socket;
     return 0;
+}
+
+void TcpSocket::AttachAccepted(SocketHandle socket, const sockaddr_in& peer) {
+    Attach(socket);
+    m_nonBlocking = true;
+    m_accepted = true;
+    m_peerAddress = peer;
 }
 
 SocketHandle TcpSocket::DetachSocket() {
@@ -110,6 +119,19 @@ void TcpSocket::CloseGracefully() {
             if (received <= 0)
                 break;
         }
+    }
+    Close();
+}
+
+void TcpSocket::CloseUnlessMoreArrived() {
+    if (m_socket == kInvalidSocket)
+        return;
+    // Only a non-blocking socket can be asked without waiting.
+    char probe;
+    if (!m_nonBlocking || m_receiveFill > 0 ||
+        Recv(m_socket, &probe, 1, RecvMode::Peek) != -kWsaEWouldBlock) {
+        CloseGracefully();
+        return;
     }
     Close();
 }
@@ -162,6 +184,17 @@ int TcpSocket::Connect(uint32_t address, uint16_t port, bool wait, std::stop_tok
 }
 
 bool TcpSocket::GetAddress(sockaddr_in& out, AddressSide side) const {
+    if (m_accepted && m_socket != kInvalidSocket) {
+        if (side == AddressSide::Peer) {
+            out = m_peerAddress;
+            return true;
+        }
+        if (!m_localAddress && GetSockName(m_socket, m_localAddress.emplace()) != 0)
+            m_localAddress.reset();
+        if (m_localAddress)
+            out = *m_localAddress;
+        return m_localAddress.has_value();
+    }
     int result = side == AddressSide::Peer ? GetPeerName(m_socket, out) : GetSockName(m_socket, out);
     return result == 0;
 }

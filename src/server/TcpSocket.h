@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -33,6 +34,9 @@ public:
     // Closes any held socket first.
     int Create();
     int Attach(SocketHandle socket);
+    // A connection just accepted in non-blocking mode from the given peer; its two addresses are kept
+    // rather than asked of the system at each use.
+    void AttachAccepted(SocketHandle socket, const sockaddr_in& peer);
     // Hands the descriptor over; this object will no longer close it.
     SocketHandle DetachSocket();
     // Closes the descriptor at once and empties both buffers.
@@ -42,6 +46,9 @@ public:
     // the descriptor is closed. Without the drain, unread request bytes would make the kernel reset
     // the connection and the client could lose the tail of the answer.
     void CloseGracefully();
+    // For a peer that has sent all it meant to: closes at once, without the wait of CloseGracefully,
+    // unless bytes have come in after all; those are drained by CloseGracefully.
+    void CloseUnlessMoreArrived();
 
     // The address in network byte order, the port in host byte order.
     int Bind(uint32_t address, uint16_t port);
@@ -108,6 +115,10 @@ private:
     std::string m_lastErrorText;
     bool m_peerClosed = false;
     bool m_nonBlocking = false;  // as set through SetBlocking
+    // Known for an accepted connection, whose addresses cannot change.
+    bool m_accepted = false;
+    sockaddr_in m_peerAddress{};
+    mutable std::optional<sockaddr_in> m_localAddress;
 };
 
 // How long a graceful close waits for the client to finish sending.
