@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -57,6 +58,22 @@ public:
     bool Send(const std::string& bytes) const {
         return ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
     }
+    // Reads until the server closes, for at most the limit; the count of bytes read.
+    size_t ReadToEnd(std::chrono::seconds limit) const {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        size_t total = 0;
+        char buffer[65536];
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd entry{m_fd, POLLIN, 0};
+            if (::poll(&entry, 1, 1000) <= 0)
+                continue;
+            const ssize_t received = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (received <= 0)
+                break;
+            total += static_cast<size_t>(received);
+        }
+        return total;
+    }
 
 private:
     int m_fd = -1;
@@ -101,6 +118,25 @@ TEST(ConnectionThreadsTest, StalledConnectionsAndEndlessDownloadsDelayNoOtherReq
     }
     // The held connections were all still being served meanwhile.
     EXPECT_TRUE(WaitForActiveConnections(kStalled + kDownloads, 10s));
+}
+
+TEST(ConnectionThreadsTest, StopRefusesNewClientsWhileADownloadUnderWayRunsToItsEnd) {
+    constexpr size_t kFileSize = 4 << 20;
+    LoopbackServer server;
+    ASSERT_TRUE(server.Started());
+    server.ShareFolder("share", "shared");
+    std::filesystem::resize_file(server.Home().WriteFile("shared/large.bin", ""), kFileSize);
+    HeldConnection download(server.Port());
+    ASSERT_TRUE(download.Send(Get("/share/large.bin")));
+    ASSERT_TRUE(WaitForActiveConnections(1, 10s));
+
+    StopServer();
+    WaitForServerThread();
+    EXPECT_FALSE(IsServerRunning());
+    EXPECT_FALSE(HeldConnection(server.Port()).Connected());
+    const size_t received = download.ReadToEnd(60s);
+    EXPECT_GT(received, kFileSize);
+    EXPECT_LT(received, kFileSize + 1024);  // the file and its header, nothing cut
 }
 
 TEST(ConnectionThreadsTest, TheConnectionPastTheBoundIsClosedWithoutAnAnswer) {
