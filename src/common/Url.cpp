@@ -27,18 +27,20 @@ int HexDigitValue(char c) {
 const char* UrlDecode(TextHolder& holder, std::string_view text) {
     if (text.empty())
         return holder.Assign(std::string());
-    std::string decoded;
-    decoded.reserve(text.size());
+    // Decoding never lengthens the text, so it is written in place of a copy.
+    std::string decoded(text);
+    size_t length = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
             HexDigitValue(text[i + 2]) >= 0) {
-            decoded.push_back(
-                static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2])));
+            decoded[length++] =
+                static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
             continue;
         }
-        decoded.push_back(text[i]);
+        decoded[length++] = text[i];
     }
+    decoded.resize(length);
     Utf8ToAnsi ansi(decoded);
     return holder.Assign(ansi.Str());
 }

@@ -1,7 +1,5 @@
 #include "platform/InternetTime.h"
 
-#include <cstdio>
-
 namespace sarvo {
 namespace {
 
@@ -193,17 +191,29 @@ bool FieldsInRange(int year, int month, int day, int hour, int minute, int secon
     return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
 }
 
+// Writes the number's last count decimal digits, with leading zeros.
+void PutDigits(char* out, unsigned number, int count) {
+    for (int place = count - 1; place >= 0; --place) {
+        out[place] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    }
+}
+
 }  // namespace
 
 std::string InternetTimeFromSystemTime(const SystemTime& time) {
     if (!FieldsInRange(time.year, time.month, time.day, time.hour, time.minute, time.second))
         return std::string();
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%s, %02u %s %04u %02u:%02u:%02u GMT",
-                  kShortDayNames[DayOfWeek(time.year, time.month, time.day)], unsigned{time.day},
-                  kMonthNames[time.month - 1], unsigned{time.year}, unsigned{time.hour},
-                  unsigned{time.minute}, unsigned{time.second});
-    return std::string(buffer, kInternetTimeLength);
+    // Written in place rather than through a format: every response carries at least one.
+    std::string text = "Ddd, 00 Mmm 0000 00:00:00 GMT";
+    text.replace(0, 3, kShortDayNames[DayOfWeek(time.year, time.month, time.day)]);
+    PutDigits(&text[5], time.day, 2);
+    text.replace(8, 3, kMonthNames[time.month - 1]);
+    PutDigits(&text[12], time.year, 4);
+    PutDigits(&text[17], time.hour, 2);
+    PutDigits(&text[20], time.minute, 2);
+    PutDigits(&text[23], time.second, 2);
+    return text;
 }
 
 bool InternetTimeToSystemTime(std::string_view text, SystemTime& out) {

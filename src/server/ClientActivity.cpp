@@ -88,6 +88,10 @@ void RecordConnected(SocketHandle socket) {
     sockaddr_in peer{};
     if (GetPeerName(socket, peer) < 0)
         peer = sockaddr_in{};
+    RecordConnected(socket, peer);
+}
+
+void RecordConnected(SocketHandle socket, const sockaddr_in& peer) {
     const FileTime now = GetSystemTimeAsFileTime();
     {
         ClientTable& table = Table();

@@ -48,6 +48,8 @@ struct ClientRecord {
 // Creates the record of a new connection, or resets the one its socket value had before. Posts
 // kClientInfoConnected, unless the table could not grow.
 void RecordConnected(SocketHandle socket);
+// The same for a connection whose peer address is known already.
+void RecordConnected(SocketHandle socket, const sockaddr_in& peer);
 // Sets the action and the object (decoded, cut to kClientObjectMax bytes). Posts kClientInfoRequest
 // when the socket has a record.
 void RecordRequest(SocketHandle socket, uint32_t action, std::string_view object);

@@ -173,12 +173,11 @@ void HttpRequest::Parse(std::string_view block) {
     m_lines.reserve(block.size());
     std::string_view rest = SkipWhile(block, IsLineEndOrBlank);
     while (!rest.empty()) {
-        const char c = rest.front();
-        rest.remove_prefix(1);
-        if (!IsLineEnd(c)) {
-            m_lines.push_back(c);
-            continue;
-        }
+        const std::string_view line = TakeUntil(rest, IsLineEnd);
+        m_lines.append(line);
+        rest.remove_prefix(line.size());
+        if (rest.empty())
+            break;
         m_lines.push_back('\0');
         rest = SkipWhile(rest, IsLineEndOrBlank);
     }

@@ -117,10 +117,10 @@ void HttpResponse::BeginResponse(unsigned status) {
 void HttpResponse::AddHeader(std::string_view name, std::string_view value) {
     if (m_headersFinished)
         return;
-    std::string line;
-    line.reserve(name.size() + value.size() + 4);
-    line.append(name).append(": ").append(value).append("\r\n");
-    AppendHeader(line);
+    m_header.Append(name.data(), name.size());
+    m_header.Append(": ", 2);
+    m_header.Append(value.data(), value.size());
+    m_header.Append("\r\n", 2);
 }
 
 void HttpResponse::AddHeaderLine(std::string_view text) {

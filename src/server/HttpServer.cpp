@@ -119,7 +119,7 @@ void AdmitAndServe(SocketHandle accepted, const sockaddr_in& peer) {
             break;
     }
     const SocketHandle socket = context->Handle();
-    RecordConnected(socket);
+    RecordConnected(socket, peer);
     DispatchRequest(*context);
     RecordClosed(socket);
     // A chat output stream takes the socket over; what is left here is closed so that the answer

@@ -52,6 +52,9 @@ bool IsLocalClient(const TcpSocket& connection) {
     sockaddr_in peer{};
     if (!connection.GetAddress(peer, TcpSocket::AddressSide::Peer))
         return false;
+    // Only a client from another address needs the connection's own.
+    if (IsLoopbackAddress(peer.sin_addr.s_addr))
+        return true;
     sockaddr_in own{};
     uint32_t ownAddress = connection.GetAddress(own, TcpSocket::AddressSide::Local) ? own.sin_addr.s_addr : 0;
     return IsLocalAddress(peer.sin_addr.s_addr, ownAddress);

@@ -1,5 +1,7 @@
 #include "store/SettingsReadScope.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <mutex>
 
@@ -14,10 +16,19 @@ namespace {
 // when its copy is older than this, so that a stream's later reads see changes as they did before.
 constexpr auto kCopyLifetime = std::chrono::seconds(1);
 
+// A clock of the scheduler's resolution, which costs a fraction of the precise one; every settings
+// read asks it.
+std::chrono::milliseconds CoarseNow() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return std::chrono::seconds(now.tv_sec) +
+           std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds(now.tv_nsec));
+}
+
 struct ScopeState {
     int depth = 0;
     bool checked = false;
-    std::chrono::steady_clock::time_point checkedAt;
+    std::chrono::milliseconds checkedAt{};
     std::shared_ptr<const SettingsSnapshot> snapshot;
 };
 
@@ -136,7 +147,7 @@ SettingsReadScope::~SettingsReadScope() {
 const SettingsSnapshot* ScopedSnapshot() {
     if (t_scope.depth == 0)
         return nullptr;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = CoarseNow();
     if (!t_scope.checked || now - t_scope.checkedAt > kCopyLifetime) {
         // A failed check leaves the scope reading the database at each call, as without a scope.
         t_scope.snapshot = CurrentSnapshot();

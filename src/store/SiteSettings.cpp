@@ -1,5 +1,7 @@
 #include "store/SiteSettings.h"
 
+#include <unordered_map>
+
 #include "common/Text.h"
 #include "platform/FileSystem.h"
 #include "store/RegistryKeys.h"
@@ -16,7 +18,8 @@ constexpr uint32_t kHomePageFileType = 1;
 constexpr size_t kAddressEntrySize = 4;
 
 const std::vector<SettingInfo> kSettings = {
-    {"mainpagetitle", ValueType::String, 0, "Welcome to My Website!", kTitleBufferSize, "title of the home page"},
+    {"mainpagetitle", ValueType::String, 0, "Welcome to My Website!", kTitleBufferSize,
+     "title of the home page"},
     {"siteintro", ValueType::String, 0, "", kSiteIntroBufferSize, "introduction paragraph of the home page"},
     {"HomePageType", ValueType::Dword, 0, "", 0, "1 = serve HomePageFile as the home page"},
     {"HomePageFile", ValueType::String, 0, "", kPathBufferSize, "full path of the home page file"},
@@ -31,7 +34,8 @@ const std::vector<SettingInfo> kSettings = {
     {"GuestbookAlarm", ValueType::Dword, 0, "", 0, "tell the owner when a guestbook message arrives"},
     {"GuestbookDir", ValueType::String, 0, "", kPathBufferSize, "folder of the guestbook messages"},
     {"WebChatWelcomeMsg", ValueType::String, 0, "", kShortTextBufferSize, "welcome message of the chat room"},
-    {"WebCommNameAsHost", ValueType::String, 0, "", kShortTextBufferSize, "name of this server as community host"},
+    {"WebCommNameAsHost", ValueType::String, 0, "", kShortTextBufferSize,
+     "name of this server as community host"},
     {"WebCommDescAsHost", ValueType::String, 0, "", kShortTextBufferSize,
      "description of this server as community host"},
     {"AsWebCommHost", ValueType::Dword, 0, "", 0, "act as community host"},
@@ -52,7 +56,8 @@ const SettingInfo& Setting(std::string_view name) {
 std::string ReadSettingText(std::string_view name) {
     const SettingInfo& info = Setting(name);
     std::string text;
-    return ReadText(Hive::CurrentUser, kSettingsKey, info.name, text, info.bufferSize) ? text : info.defaultText;
+    return ReadText(Hive::CurrentUser, kSettingsKey, info.name, text, info.bufferSize) ? text
+                                                                                       : info.defaultText;
 }
 
 bool WriteSettingText(std::string_view name, std::string_view text) {
@@ -69,9 +74,13 @@ bool WriteSettingNumber(std::string_view name, uint32_t value) {
     return WriteNumber(Hive::CurrentUser, kSettingsKey, Setting(name).name, value);
 }
 
-bool ReadSettingFlag(std::string_view name) { return ReadSettingNumber(name) != 0; }
+bool ReadSettingFlag(std::string_view name) {
+    return ReadSettingNumber(name) != 0;
+}
 
-bool WriteSettingFlag(std::string_view name, bool on) { return WriteSettingNumber(name, on ? 1 : 0); }
+bool WriteSettingFlag(std::string_view name, bool on) {
+    return WriteSettingNumber(name, on ? 1 : 0);
+}
 
 std::vector<uint8_t> ReadAddressList(std::string_view name) {
     std::vector<uint8_t> list;
@@ -91,40 +100,50 @@ bool WriteAddressList(std::string_view name, const std::vector<uint8_t>& list) {
 
 }  // namespace
 
-const std::vector<SettingInfo>& SettingsTable() { return kSettings; }
+const std::vector<SettingInfo>& SettingsTable() {
+    return kSettings;
+}
 
 const SettingInfo* FindSetting(std::string_view name) {
-    // A request looks up every setting it reads, nearly always spelled as in the table: the names are
-    // measured once, and an exact match is tried before one that ignores case.
-    static const std::vector<std::string_view> kNames = [] {
-        std::vector<std::string_view> names;
+    // A request looks up every setting it reads, nearly always spelled as in the table: an exact
+    // match is looked up before one that ignores case is searched for.
+    static const std::unordered_map<std::string_view, const SettingInfo*> kByName = [] {
+        std::unordered_map<std::string_view, const SettingInfo*> byName;
         for (const SettingInfo& info : kSettings)
-            names.emplace_back(info.name);
-        return names;
+            byName.emplace(info.name, &info);
+        return byName;
     }();
-    for (size_t index = 0; index < kNames.size(); ++index) {
-        if (kNames[index] == name)
-            return &kSettings[index];
-    }
-    for (size_t index = 0; index < kNames.size(); ++index) {
-        if (EqualsIgnoreCase(kNames[index], name))
-            return &kSettings[index];
+    if (auto found = kByName.find(name); found != kByName.end())
+        return found->second;
+    for (const SettingInfo& info : kSettings) {
+        if (EqualsIgnoreCase(info.name, name))
+            return &info;
     }
     return nullptr;
 }
 
-std::string GetMainPageTitle() { return ReadSettingText("mainpagetitle"); }
-bool SetMainPageTitle(std::string_view title) { return WriteSettingText("mainpagetitle", title); }
+std::string GetMainPageTitle() {
+    return ReadSettingText("mainpagetitle");
+}
+bool SetMainPageTitle(std::string_view title) {
+    return WriteSettingText("mainpagetitle", title);
+}
 
 std::string GetSiteIntro() {
     std::string intro = ReadSettingText("siteintro");
     TrimBlanks(intro);
     return intro;
 }
-bool SetSiteIntro(std::string_view intro) { return WriteSettingText("siteintro", intro); }
+bool SetSiteIntro(std::string_view intro) {
+    return WriteSettingText("siteintro", intro);
+}
 
-uint32_t GetHomePageType() { return ReadSettingNumber("HomePageType"); }
-bool SetHomePageType(uint32_t type) { return WriteSettingNumber("HomePageType", type); }
+uint32_t GetHomePageType() {
+    return ReadSettingNumber("HomePageType");
+}
+bool SetHomePageType(uint32_t type) {
+    return WriteSettingNumber("HomePageType", type);
+}
 
 bool GetHomePageFile(std::string& out) {
     out.clear();
@@ -137,11 +156,19 @@ bool GetHomePageFile(std::string& out) {
     out = path;
     return true;
 }
-std::string GetHomePageFileSetting() { return ReadSettingText("HomePageFile"); }
-bool SetHomePageFile(std::string_view path) { return WriteSettingText("HomePageFile", path); }
+std::string GetHomePageFileSetting() {
+    return ReadSettingText("HomePageFile");
+}
+bool SetHomePageFile(std::string_view path) {
+    return WriteSettingText("HomePageFile", path);
+}
 
-uint32_t GetListenIp() { return ReadSettingNumber("listen_ip"); }
-bool SetListenIp(uint32_t addressNetworkOrder) { return WriteSettingNumber("listen_ip", addressNetworkOrder); }
+uint32_t GetListenIp() {
+    return ReadSettingNumber("listen_ip");
+}
+bool SetListenIp(uint32_t addressNetworkOrder) {
+    return WriteSettingNumber("listen_ip", addressNetworkOrder);
+}
 
 uint16_t GetListenPort() {
     uint32_t port = ReadSettingNumber("listen_port");
@@ -149,40 +176,102 @@ uint16_t GetListenPort() {
         return kDefaultListenPort;
     return static_cast<uint16_t>(port > kMaxPort ? kMaxPort : port);
 }
-bool SetListenPort(uint16_t port) { return WriteSettingNumber("listen_port", port); }
+bool SetListenPort(uint16_t port) {
+    return WriteSettingNumber("listen_port", port);
+}
 
-bool IsLogEnabled() { return ReadSettingFlag("enablelog"); }
-bool SetLogEnabled(bool on) { return WriteSettingFlag("enablelog", on); }
-bool LogSelf() { return ReadSettingFlag("logself"); }
-bool SetLogSelf(bool on) { return WriteSettingFlag("logself", on); }
-bool UseIdleProcess() { return ReadSettingFlag("idleprocess"); }
-bool SetUseIdleProcess(bool on) { return WriteSettingFlag("idleprocess", on); }
-std::string GetLastFolder() { return ReadSettingText("lastfolder"); }
-bool SetLastFolder(std::string_view path) { return WriteSettingText("lastfolder", path); }
-bool IsDynamicFolderVisible() { return ReadSettingFlag("DynamicFolderVisible"); }
-bool SetDynamicFolderVisible(bool on) { return WriteSettingFlag("DynamicFolderVisible", on); }
+bool IsLogEnabled() {
+    return ReadSettingFlag("enablelog");
+}
+bool SetLogEnabled(bool on) {
+    return WriteSettingFlag("enablelog", on);
+}
+bool LogSelf() {
+    return ReadSettingFlag("logself");
+}
+bool SetLogSelf(bool on) {
+    return WriteSettingFlag("logself", on);
+}
+bool UseIdleProcess() {
+    return ReadSettingFlag("idleprocess");
+}
+bool SetUseIdleProcess(bool on) {
+    return WriteSettingFlag("idleprocess", on);
+}
+std::string GetLastFolder() {
+    return ReadSettingText("lastfolder");
+}
+bool SetLastFolder(std::string_view path) {
+    return WriteSettingText("lastfolder", path);
+}
+bool IsDynamicFolderVisible() {
+    return ReadSettingFlag("DynamicFolderVisible");
+}
+bool SetDynamicFolderVisible(bool on) {
+    return WriteSettingFlag("DynamicFolderVisible", on);
+}
 
-bool IsGuestbookEnabled() { return ReadSettingFlag("EnableGuestbook"); }
-bool SetGuestbookEnabled(bool on) { return WriteSettingFlag("EnableGuestbook", on); }
-bool IsGuestbookAlarmOn() { return ReadSettingFlag("GuestbookAlarm"); }
-bool SetGuestbookAlarmOn(bool on) { return WriteSettingFlag("GuestbookAlarm", on); }
-std::string GetGuestbookDir() { return ReadSettingText("GuestbookDir"); }
-bool SetGuestbookDir(std::string_view path) { return WriteSettingText("GuestbookDir", path); }
-std::string GetWebChatWelcomeMsg() { return ReadSettingText("WebChatWelcomeMsg"); }
-bool SetWebChatWelcomeMsg(std::string_view text) { return WriteSettingText("WebChatWelcomeMsg", text); }
-std::string GetWebCommNameAsHost() { return ReadSettingText("WebCommNameAsHost"); }
-bool SetWebCommNameAsHost(std::string_view text) { return WriteSettingText("WebCommNameAsHost", text); }
-std::string GetWebCommDescAsHost() { return ReadSettingText("WebCommDescAsHost"); }
-bool SetWebCommDescAsHost(std::string_view text) { return WriteSettingText("WebCommDescAsHost", text); }
-bool IsWebCommHost() { return ReadSettingFlag("AsWebCommHost"); }
-bool SetWebCommHost(bool on) { return WriteSettingFlag("AsWebCommHost", on); }
-bool IsWebCommMember() { return ReadSettingFlag("AsWebCommMember"); }
-bool SetWebCommMember(bool on) { return WriteSettingFlag("AsWebCommMember", on); }
+bool IsGuestbookEnabled() {
+    return ReadSettingFlag("EnableGuestbook");
+}
+bool SetGuestbookEnabled(bool on) {
+    return WriteSettingFlag("EnableGuestbook", on);
+}
+bool IsGuestbookAlarmOn() {
+    return ReadSettingFlag("GuestbookAlarm");
+}
+bool SetGuestbookAlarmOn(bool on) {
+    return WriteSettingFlag("GuestbookAlarm", on);
+}
+std::string GetGuestbookDir() {
+    return ReadSettingText("GuestbookDir");
+}
+bool SetGuestbookDir(std::string_view path) {
+    return WriteSettingText("GuestbookDir", path);
+}
+std::string GetWebChatWelcomeMsg() {
+    return ReadSettingText("WebChatWelcomeMsg");
+}
+bool SetWebChatWelcomeMsg(std::string_view text) {
+    return WriteSettingText("WebChatWelcomeMsg", text);
+}
+std::string GetWebCommNameAsHost() {
+    return ReadSettingText("WebCommNameAsHost");
+}
+bool SetWebCommNameAsHost(std::string_view text) {
+    return WriteSettingText("WebCommNameAsHost", text);
+}
+std::string GetWebCommDescAsHost() {
+    return ReadSettingText("WebCommDescAsHost");
+}
+bool SetWebCommDescAsHost(std::string_view text) {
+    return WriteSettingText("WebCommDescAsHost", text);
+}
+bool IsWebCommHost() {
+    return ReadSettingFlag("AsWebCommHost");
+}
+bool SetWebCommHost(bool on) {
+    return WriteSettingFlag("AsWebCommHost", on);
+}
+bool IsWebCommMember() {
+    return ReadSettingFlag("AsWebCommMember");
+}
+bool SetWebCommMember(bool on) {
+    return WriteSettingFlag("AsWebCommMember", on);
+}
 
-bool UsePasswords() { return ReadSettingFlag("Use Passwords"); }
-bool SetUsePasswords(bool on) { return WriteSettingFlag("Use Passwords", on); }
-bool UseAutoBlockList() { return ReadSettingFlag("Use AutoBlockList"); }
-bool SetUseAutoBlockList(bool on) { return WriteSettingFlag("Use AutoBlockList", on); }
+bool UsePasswords() {
+    return ReadSettingFlag("Use Passwords");
+}
+bool SetUsePasswords(bool on) {
+    return WriteSettingFlag("Use Passwords", on);
+}
+bool UseAutoBlockList() {
+    return ReadSettingFlag("Use AutoBlockList");
+}
+bool SetUseAutoBlockList(bool on) {
+    return WriteSettingFlag("Use AutoBlockList", on);
+}
 
 uint32_t ReadIpFilterType() {
     uint32_t type = ReadSettingNumber("IPFilterType");
@@ -192,9 +281,17 @@ bool WriteIpFilterType(uint32_t type) {
     return WriteSettingNumber("IPFilterType", type > kIpFilterForbidden ? kIpFilterOff : type);
 }
 
-std::vector<uint8_t> ReadIpFilterList() { return ReadAddressList("IPFilterList"); }
-bool WriteIpFilterList(const std::vector<uint8_t>& list) { return WriteAddressList("IPFilterList", list); }
-std::vector<uint8_t> ReadAutoBlockList() { return ReadAddressList("AutoBlockList"); }
-bool WriteAutoBlockList(const std::vector<uint8_t>& list) { return WriteAddressList("AutoBlockList", list); }
+std::vector<uint8_t> ReadIpFilterList() {
+    return ReadAddressList("IPFilterList");
+}
+bool WriteIpFilterList(const std::vector<uint8_t>& list) {
+    return WriteAddressList("IPFilterList", list);
+}
+std::vector<uint8_t> ReadAutoBlockList() {
+    return ReadAddressList("AutoBlockList");
+}
+bool WriteAutoBlockList(const std::vector<uint8_t>& list) {
+    return WriteAddressList("AutoBlockList", list);
+}
 
 }  // namespace sarvo
