@@ -32,6 +32,9 @@ constexpr auto kShortagePause = std::chrono::milliseconds(10);
 // Threads alive in the process, and the most alive at once since a burst was last over.
 std::atomic<size_t> g_liveThreads{0};
 std::atomic<size_t> g_peakThreads{0};
+// A thread hands its allocator cache back only after its function has returned, so the memory of a
+// burst is handed back this long after the last of its threads has left, when they have all gone.
+constexpr auto kBurstSettleTime = std::chrono::milliseconds(200);
 
 bool EnterAccept(std::atomic<uint32_t>& accepting) {
     uint32_t state = accepting.load();
@@ -80,10 +83,13 @@ void AcceptAndServe(const std::shared_ptr<ConnectionThreads::Shared>& shared) {
     }
 }
 
+// Called by each thread as it ends. The last of a burst but one (which stays at the socket) hands the
+// burst's memory back, which the allocator's arenas would keep otherwise.
 void ThreadEnded() {
-    // The ended threads' allocator caches went back to their arenas, which keep them otherwise.
-    if (g_liveThreads.fetch_sub(1) == 2 && g_peakThreads.exchange(0) > kBurstThreads)
-        ReturnFreeMemory();
+    if (g_liveThreads.fetch_sub(1) > 2 || g_peakThreads.exchange(0) <= kBurstThreads)
+        return;
+    std::this_thread::sleep_for(kBurstSettleTime);
+    ReturnFreeMemory();
 }
 
 bool StartThread(const std::shared_ptr<ConnectionThreads::Shared>& shared) {

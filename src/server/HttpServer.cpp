@@ -206,6 +206,7 @@ int StartServer() {
         return 0;
     }
     RaiseOpenFileLimit();
+    TuneAllocatorForManyThreads();
     g_stopRequested.store(false);
     g_serverRunning.store(true);
     g_serverThread = std::thread(ServerThread, g_wakePair[0]);

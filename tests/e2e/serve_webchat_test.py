@@ -5,6 +5,7 @@ closes with serve; member counts outside 2 to 999 are refused.
 Usage: serve_webchat_test.py PATH_TO_SARVO_CLI
 """
 import os
+import random
 import shutil
 import signal
 import socket
@@ -18,9 +19,17 @@ READ_LIMIT = 10  # seconds
 
 
 def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
+    """A port free on every address, below the ephemeral range: a port the kernel handed out as free
+    could meanwhile become another test's client port."""
+    for _ in range(200):
+        port = random.randint(20000, 31999)
+        with socket.socket() as probe:
+            try:
+                probe.bind(("", port))
+            except OSError:
+                continue
+            return port
+    raise RuntimeError("no free port")
 
 
 class ServeWebchat(unittest.TestCase):
