@@ -44,7 +44,7 @@ done
 
 coproc SERVE {
   exec valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" --collect-atstart=no \
-    --toggle-collect='sarvo::(anonymous namespace)::AdmitAndServe(*' "$cli" serve --quiet 2>"$work/valgrind.log"
+    --toggle-collect='sarvo::(anonymous namespace)::ServeAccepted(*' "$cli" serve --quiet 2>"$work/valgrind.log"
 }
 serve_pid=$SERVE_PID
 read -r -t 60 started <&"${SERVE[0]}" || { echo "server did not start" >&2; cat "$work/valgrind.log" >&2; exit 1; }

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -206,11 +207,26 @@ std::string ConvertCodePage(std::string_view text, const char* fromCharset, cons
     return result;
 }
 
+namespace {
+
+// Plain ASCII reads the same in UTF-8 and in a UTF-8 code page; most paths and names are, and they
+// are converted at every request.
+bool IsAsciiUnderUtf8(std::string_view text) {
+    return ProcessCodePageIsUtf8() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
 std::string AnsiTextToUtf8(std::string_view text) {
+    if (IsAsciiUnderUtf8(text))
+        return std::string(text);
     return ConvertCodePage(text, ProcessCodePage().c_str(), kUtf8Charset);
 }
 
 std::string Utf8TextToAnsi(std::string_view text) {
+    if (IsAsciiUnderUtf8(text))
+        return std::string(text);
     return ConvertCodePage(text, kUtf8Charset, ProcessCodePage().c_str());
 }
 

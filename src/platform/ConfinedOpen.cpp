@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <utility>
 
 namespace sarvo {
 namespace {
@@ -82,6 +83,32 @@ int OpenEachComponent(int rootDescriptor, std::string_view relative, int flags, 
 
 }  // namespace
 
+struct Confinement::OpenedRoot {
+    OpenedRoot(std::string rootPath, int rootDescriptor)
+        : path(std::move(rootPath)), descriptor(rootDescriptor) {}
+    ~OpenedRoot() { ::close(descriptor); }
+    OpenedRoot(const OpenedRoot&) = delete;
+    OpenedRoot& operator=(const OpenedRoot&) = delete;
+
+    std::string path;
+    int descriptor;
+};
+
+namespace {
+
+// The confinement's root folder, opened at its first use; -1 with errno set when it cannot be.
+int RootDescriptor(const Confinement& confinement) {
+    if (confinement.openedRoot && confinement.openedRoot->path == confinement.root)
+        return confinement.openedRoot->descriptor;
+    const int descriptor = ::open(confinement.root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return -1;
+    confinement.openedRoot = std::make_shared<const Confinement::OpenedRoot>(confinement.root, descriptor);
+    return descriptor;
+}
+
+}  // namespace
+
 bool Confinement::Covers(std::string_view path) const {
     std::string_view relative;
     return !root.empty() && RelativeBelow(root, path, relative);
@@ -95,14 +122,14 @@ int OpenConfined(const Confinement& confinement, const std::string& path, int fl
         errno = EXDEV;
         return -1;
     }
-    ScopedDescriptor root(::open(confinement.root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (root.Get() < 0)
+    const int root = RootDescriptor(confinement);
+    if (root < 0)
         return -1;
     const std::string relativePath(relative);
-    const int opened = OpenBeneath(root.Get(), relativePath, flags, mode);
+    const int opened = OpenBeneath(root, relativePath, flags, mode);
     if (opened >= 0 || errno != ENOSYS)
         return opened;
-    return OpenEachComponent(root.Get(), relative, flags, mode);
+    return OpenEachComponent(root, relative, flags, mode);
 }
 
 bool IsReachableInside(const Confinement& confinement, const std::string& path) {

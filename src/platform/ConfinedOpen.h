@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,12 @@ struct Confinement {
     // True when path lies below the root, so that the confinement applies to it. Some files that
     // belong to a folder are kept elsewhere by design (a thumbnail index in the per-user cache).
     bool Covers(std::string_view path) const;
+
+    // The root folder as the first open below it found it. Later opens through this confinement, and
+    // through its copies, start from that same folder: a request that looks at a file and then reads
+    // it opens the root once, and both opens see the same folder.
+    struct OpenedRoot;
+    mutable std::shared_ptr<const OpenedRoot> openedRoot;
 };
 
 // Opens path, which is the root or lies below it, with open(2)'s flags and mode (O_CLOEXEC is added).

@@ -1,7 +1,7 @@
 #include "server/HttpResponse.h"
 
 #include <algorithm>
-#include <cinttypes>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -192,9 +192,9 @@ void HttpResponse::FinishHeaders(Length length) {
     if (m_headersFinished)
         return;
     if (length == Length::Announce) {
-        char line[48];
-        int written = std::snprintf(line, sizeof line, "Content-Length: %" PRIu64 "\r\n", BodyLength());
-        AppendHeader(std::string_view(line, static_cast<size_t>(written)));
+        char digits[24];
+        const auto written = std::to_chars(std::begin(digits), std::end(digits), BodyLength());
+        AddHeader("Content-Length", std::string_view(digits, static_cast<size_t>(written.ptr - digits)));
     }
     AppendHeader("\r\n");
     m_headerRead = 0;

@@ -102,13 +102,11 @@ void CloseServedConnection(ConnectionContext& context) {
         context.CloseGracefully();
 }
 
-// Runs on the thread that accepted the connection, for the connection's whole life.
-void AdmitAndServe(SocketHandle accepted, const sockaddr_in& peer) {
-    auto context = std::make_unique<ConnectionContext>();
-    context->AttachAccepted(accepted, peer);
+// Admits the connection and serves it; what is left open is closed by the caller.
+void AdmitAndServe(ConnectionContext& context, const sockaddr_in& peer) {
     std::optional<uint32_t> counted;
-    if (!AdmitClient(*context, counted))
-        return;  // closed without a byte by the destructor
+    if (!AdmitClient(context, counted))
+        return;
     const int active = g_activeConnections.fetch_add(1) + 1;
     if (active > kMaxConnectionThreads) {
         ReleasePlaces(counted);
@@ -118,16 +116,34 @@ void AdmitAndServe(SocketHandle accepted, const sockaddr_in& peer) {
         if (g_peakConnections.compare_exchange_weak(peak, active))
             break;
     }
-    const SocketHandle socket = context->Handle();
+    const SocketHandle socket = context.Handle();
     RecordConnected(socket, peer);
-    DispatchRequest(*context);
+    DispatchRequest(context);
     RecordClosed(socket);
     // A chat output stream takes the socket over; what is left here is closed so that the answer
     // reaches the client whole even when it sent more than was read.
-    if (context->Handle() != kInvalidSocket)
-        CloseServedConnection(*context);
-    context.reset();
+    if (context.Handle() != kInvalidSocket)
+        CloseServedConnection(context);
     ReleasePlaces(counted);
+}
+
+// Each thread keeps its connection object for its next connection, so that a request does not pay
+// for new buffers; one whose buffers grew past this is let go.
+constexpr size_t kKeptConnectionBytes = 64 * 1024;
+thread_local std::unique_ptr<ConnectionContext> t_connection;
+
+// Runs on the thread that accepted the connection, for the connection's whole life.
+void ServeAccepted(SocketHandle accepted, const sockaddr_in& peer) {
+    if (!t_connection)
+        t_connection = std::make_unique<ConnectionContext>();
+    ConnectionContext& context = *t_connection;
+    context.request.Reset();
+    context.AttachAccepted(accepted, peer);
+    AdmitAndServe(context, peer);
+    // A refused client is closed here without a byte read.
+    context.Close();
+    if (context.BufferBytes() > kKeptConnectionBytes)
+        t_connection.reset();
 }
 
 int RunServer(int wakeFd) {
@@ -160,7 +176,7 @@ int RunServer(int wakeFd) {
             address.sin_addr.s_addr = own.front();
     }
     ConnectionThreads threads;
-    if (!threads.Start(listener.Handle(), AdmitAndServe)) {
+    if (!threads.Start(listener.Handle(), ServeAccepted)) {
         g_lastServerError.store(kWsaENoBufs);
         return kStartFailedSetup;
     }

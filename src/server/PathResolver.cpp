@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <optional>
 
-#include "common/Format.h"
 #include "common/ServiceNames.h"
 #include "common/Text.h"
 #include "common/TextHolder.h"
@@ -156,9 +156,20 @@ ResolvedPath ResolvePublished(ResolvedPath path) {
 
 std::string MakeEntityTag(const FindData& findData) {
     const uint64_t ticks = findData.lastWriteTime.ticks;
-    return Format("\"%lx%lx-%lx-%lx\"", static_cast<unsigned long>(findData.size & kLow32),
-                  static_cast<unsigned long>(findData.size >> 32), static_cast<unsigned long>(ticks & kLow32),
-                  static_cast<unsigned long>(ticks >> 32));
+    // Lower-case hexadecimal without leading zeros, as "%lx" writes it; made for every file request.
+    const auto appendHex = [](std::string& out, uint64_t value) {
+        char digits[16];
+        out.append(digits, std::to_chars(std::begin(digits), std::end(digits), value, 16).ptr);
+    };
+    std::string tag = "\"";
+    appendHex(tag, findData.size & kLow32);
+    appendHex(tag, findData.size >> 32);
+    tag += '-';
+    appendHex(tag, ticks & kLow32);
+    tag += '-';
+    appendHex(tag, ticks >> 32);
+    tag += '"';
+    return tag;
 }
 
 bool RestStaysInsideFolder(std::string_view rest) {

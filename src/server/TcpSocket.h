@@ -87,6 +87,8 @@ public:
     bool PeerClosed() const { return m_peerClosed; }
 
     SocketHandle Handle() const { return m_socket; }
+    // The memory the two buffers hold.
+    size_t BufferBytes() const { return m_receiveBuffer.capacity + m_sendBuffer.capacity; }
     const std::string& LastErrorText() const { return m_lastErrorText; }
 
 protected:

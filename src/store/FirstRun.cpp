@@ -12,6 +12,8 @@ bool HasInitFlag() {
     return ReadNumber(Hive::LocalMachine, kFirstRunKey, kInitFlagValue, flag) && flag != 0;
 }
 
-bool SetInitFlag() { return WriteNumber(Hive::LocalMachine, kFirstRunKey, kInitFlagValue, 1); }
+bool SetInitFlag() {
+    return WriteNumber(Hive::LocalMachine, kFirstRunKey, kInitFlagValue, 1);
+}
 
 }  // namespace sarvo

@@ -1,8 +1,12 @@
 #include "store/Folders.h"
 
+#include <utility>
+#include <vector>
+
 #include "common/Text.h"
 #include "store/Registry.h"
 #include "store/RegistryKeys.h"
+#include "store/SettingsSnapshot.h"
 
 namespace sarvo {
 namespace {
@@ -29,9 +33,60 @@ std::string FolderKey(std::string_view name) {
     return key;
 }
 
-bool ReadFlag(std::string_view name, const char* value, bool fallback) {
+// One value of a folder as one read gave it.
+struct KeptRead {
+    bool known = false;
+    bool found = false;
+    std::string text;
     uint32_t number = 0;
-    return ReadNumber(Hive::CurrentUser, FolderKey(name), value, number) ? number != 0 : fallback;
+};
+
+// A request reads several values of the folder it names, and the thread's next request most often
+// names the same folder in the same copy of the store: what was read is kept for the thread until
+// the folder or the copy changes. Values are told apart by their name constants above.
+KeptRead& KeptValue(std::string_view name, const char* value) {
+    struct KeptFolder {
+        uint64_t copy = 0;
+        std::string name;
+        std::vector<std::pair<const char*, KeptRead>> reads;
+    };
+    thread_local KeptFolder kept;
+    thread_local KeptRead unkept;
+    const SettingsSnapshot* snapshot = ScopedSnapshot();
+    if (!snapshot) {
+        unkept = KeptRead{};
+        return unkept;
+    }
+    if (kept.copy != snapshot->CopyNumber() || kept.name != name) {
+        kept.copy = snapshot->CopyNumber();
+        kept.name.assign(name);
+        kept.reads.clear();
+    }
+    for (auto& [keptValue, read] : kept.reads) {
+        if (keptValue == value)
+            return read;
+    }
+    return kept.reads.emplace_back(value, KeptRead{}).second;
+}
+
+bool ReadFolderText(std::string_view name, const char* value, std::string& out, size_t bufferSize) {
+    KeptRead& read = KeptValue(name, value);
+    if (!read.known) {
+        read.found = ReadText(Hive::CurrentUser, FolderKey(name), value, read.text, bufferSize);
+        read.known = true;
+    }
+    if (read.found)
+        out = read.text;
+    return read.found;
+}
+
+bool ReadFlag(std::string_view name, const char* value, bool fallback) {
+    KeptRead& read = KeptValue(name, value);
+    if (!read.known) {
+        read.found = ReadNumber(Hive::CurrentUser, FolderKey(name), value, read.number);
+        read.known = true;
+    }
+    return read.found ? read.number != 0 : fallback;
 }
 
 bool WriteFlag(std::string_view name, const char* value, bool on) {
@@ -81,11 +136,11 @@ bool RemoveFolder(std::string_view name) {
 }
 
 bool GetFolderDescription(std::string_view name, std::string& out) {
-    return ReadText(Hive::CurrentUser, FolderKey(name), kDescription, out, kDescriptionBufferSize);
+    return ReadFolderText(name, kDescription, out, kDescriptionBufferSize);
 }
 
 bool GetFolderLocation(std::string_view name, std::string& out) {
-    return ReadText(Hive::CurrentUser, FolderKey(name), kLocation, out, kLocationBufferSize);
+    return ReadFolderText(name, kLocation, out, kLocationBufferSize);
 }
 
 bool CanBrowseSubfolders(std::string_view name) {

@@ -75,7 +75,8 @@ PublishedFileRecord PublishedFileRecord::FromStoredBytes(const std::vector<uint8
 
 std::optional<PublishedFileEntry> EnumPublishedFile(int index) {
     RegistryValue value;
-    if (!EnumValue(Hive::CurrentUser, kDynamicFilesKey, index, value) || value.name.size() > kPublishedNameMax)
+    if (!EnumValue(Hive::CurrentUser, kDynamicFilesKey, index, value) ||
+        value.name.size() > kPublishedNameMax)
         return std::nullopt;
     return PublishedFileEntry{value.name, PublishedFileRecord::FromStoredBytes(value.data)};
 }

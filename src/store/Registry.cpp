@@ -19,7 +19,14 @@ bool TrimKeyPath(std::string_view& subkey) {
         subkey.remove_prefix(1);
     while (!subkey.empty() && subkey.back() == '\\')
         subkey.remove_suffix(1);
-    return subkey.size() <= kMaxKeyPathLength && subkey.find("\\\\") == std::string_view::npos;
+    if (subkey.size() > kMaxKeyPathLength)
+        return false;
+    // One pass for the doubled separator: every settings read comes through here.
+    for (size_t index = 1; index < subkey.size(); ++index) {
+        if (subkey[index] == '\\' && subkey[index - 1] == '\\')
+            return false;
+    }
+    return true;
 }
 
 bool CleanKeyPath(std::string_view subkey, std::string& out) {

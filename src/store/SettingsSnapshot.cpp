@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "store/SettingsDatabase.h"
@@ -68,7 +69,9 @@ bool SettingsSnapshot::FoldedEqual::operator()(std::string_view a, std::string_v
 
 std::shared_ptr<const SettingsSnapshot> SettingsSnapshot::Load(SettingsConnection& connection,
                                                                const std::string& path, int64_t version) {
+    static std::atomic<uint64_t> copiesMade{0};
     auto snapshot = std::make_shared<SettingsSnapshot>();
+    snapshot->m_copyNumber = ++copiesMade;
     snapshot->m_databasePath = path;
     snapshot->m_version = version;
 
@@ -130,8 +133,25 @@ const SettingsSnapshot::Key* SettingsSnapshot::FindKey(Hive hive, std::string_vi
     const int hiveIndex = HiveIndex(hive);
     if (hiveIndex < 0)
         return nullptr;
+    // A request reads several values of one key in a row (the site's, a folder's), so the key this
+    // thread found last is tried first. The copy's number, never reused, tells whether it is still
+    // this copy's.
+    struct LastFound {
+        uint64_t copy = 0;
+        int hiveIndex = -1;
+        std::string path;
+        const Key* key = nullptr;
+    };
+    thread_local LastFound last;
+    if (last.copy == m_copyNumber && last.hiveIndex == hiveIndex && last.path == path)
+        return last.key;
     auto found = m_hives[hiveIndex].find(path);
-    return found == m_hives[hiveIndex].end() ? nullptr : &found->second;
+    const Key* key = found == m_hives[hiveIndex].end() ? nullptr : &found->second;
+    last.copy = m_copyNumber;
+    last.hiveIndex = hiveIndex;
+    last.path.assign(path);
+    last.key = key;
+    return key;
 }
 
 bool SettingsSnapshot::KeyExists(Hive hive, std::string_view path) const {

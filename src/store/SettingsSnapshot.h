@@ -23,6 +23,9 @@ public:
 
     const std::string& DatabasePath() const { return m_databasePath; }
     int64_t Version() const { return m_version; }
+    // Tells copies apart: no two copies made by the process share a number, so a value derived from a
+    // copy can be kept under its number.
+    uint64_t CopyNumber() const { return m_copyNumber; }
 
     // The same answers as the database queries of the registry operations; path is already cleaned.
     bool KeyExists(Hive hive, std::string_view path) const;
@@ -51,6 +54,7 @@ private:
 
     const Key* FindKey(Hive hive, std::string_view path) const;
 
+    uint64_t m_copyNumber = 0;  // unique in the process, from 1
     std::string m_databasePath;
     int64_t m_version = 0;
     // The keys of each hive by path (see HiveIndex); the empty path is the hive's root.

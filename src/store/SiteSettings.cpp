@@ -1,10 +1,12 @@
 #include "store/SiteSettings.h"
 
+#include <optional>
 #include <unordered_map>
 
 #include "common/Text.h"
 #include "platform/FileSystem.h"
 #include "store/RegistryKeys.h"
+#include "store/SettingsSnapshot.h"
 
 namespace sarvo {
 namespace {
@@ -64,10 +66,31 @@ bool WriteSettingText(std::string_view name, std::string_view text) {
     return WriteText(Hive::CurrentUser, kSettingsKey, Setting(name).name, text);
 }
 
-uint32_t ReadSettingNumber(std::string_view name) {
-    const SettingInfo& info = Setting(name);
+uint32_t ReadStoredNumber(const SettingInfo& info) {
     uint32_t value = info.defaultNumber;
     return ReadNumber(Hive::CurrentUser, kSettingsKey, info.name, value) ? value : info.defaultNumber;
+}
+
+// Every request reads several of these, and the thread's next request most often reads them from the
+// same copy of the store: the numbers read from a copy are kept for the thread until its copy changes.
+uint32_t ReadSettingNumber(std::string_view name) {
+    const SettingInfo& info = Setting(name);
+    const SettingsSnapshot* snapshot = ScopedSnapshot();
+    if (!snapshot)
+        return ReadStoredNumber(info);
+    struct KeptNumbers {
+        uint64_t copy = 0;
+        std::vector<std::optional<uint32_t>> numbers;
+    };
+    thread_local KeptNumbers kept;
+    if (kept.copy != snapshot->CopyNumber()) {
+        kept.copy = snapshot->CopyNumber();
+        kept.numbers.assign(kSettings.size(), std::nullopt);
+    }
+    std::optional<uint32_t>& number = kept.numbers[static_cast<size_t>(&info - kSettings.data())];
+    if (!number)
+        number = ReadStoredNumber(info);
+    return *number;
 }
 
 bool WriteSettingNumber(std::string_view name, uint32_t value) {

@@ -33,9 +33,13 @@ bool SetUser(std::string_view name, std::string_view password) {
     return WriteText(Hive::CurrentUser, kUsersKey, name, password);
 }
 
-bool RemoveUser(std::string_view name) { return !name.empty() && RemoveValue(Hive::CurrentUser, kUsersKey, name); }
+bool RemoveUser(std::string_view name) {
+    return !name.empty() && RemoveValue(Hive::CurrentUser, kUsersKey, name);
+}
 
-bool RemoveAllUsers() { return DeleteKeyTree(Hive::CurrentUser, kUsersKey); }
+bool RemoveAllUsers() {
+    return DeleteKeyTree(Hive::CurrentUser, kUsersKey);
+}
 
 bool CheckUserPassword(std::string_view user, std::string_view password) {
     std::string stored;

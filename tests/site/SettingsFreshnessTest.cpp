@@ -25,16 +25,25 @@ using namespace std::chrono_literals;
 constexpr char kChildVariable[] = "SARVO_WRITER_CHILD";
 constexpr int kRounds = 1000;
 
+constexpr char kFolderName[] = "shared";
+
 std::string TitleOf(int round) {
     return "Round " + std::to_string(round);
+}
+
+bool IsVisibleIn(int round) {
+    return round % 3 != 0;
 }
 
 int RunWriter() {
     char line[64];
     while (std::fgets(line, sizeof line, stdin)) {
         const int round = std::atoi(line);
-        // The store itself, not the typed accessor: this runs before static tables are built.
-        if (!WriteText(Hive::CurrentUser, kSettingsKey, "mainpagetitle", TitleOf(round)))
+        // The store itself, not the typed accessors: this runs before static tables are built. The
+        // folder's flag is a value the server keeps per thread for as long as its copy of the store.
+        if (!WriteText(Hive::CurrentUser, kSettingsKey, "mainpagetitle", TitleOf(round)) ||
+            !WriteNumber(Hive::CurrentUser, std::string(kFoldersKey) + "\\" + kFolderName, "Visible",
+                         IsVisibleIn(round) ? 1 : 0))
             return 1;
         std::printf("%d\n", round);
         std::fflush(stdout);
@@ -105,6 +114,7 @@ std::string PageTitle(const std::string& response) {
 TEST(SettingsFreshnessTest, RequestSeesWhatAnotherProcessCommittedBeforeItsFirstByte) {
     test::LoopbackServer server;
     ASSERT_TRUE(server.Started());
+    server.ShareFolder(kFolderName, "folder");
     Writer writer;
     ASSERT_TRUE(writer.Started());
     for (int round = 0; round < kRounds; ++round) {
@@ -124,6 +134,7 @@ TEST(SettingsFreshnessTest, RequestSeesWhatAnotherProcessCommittedBeforeItsFirst
             response = test::Exchange(server.Port(), test::Get("/")).raw;
         }
         ASSERT_EQ(PageTitle(response), TitleOf(round));
+        ASSERT_EQ(response.find("<a href=\"/shared/\">") != std::string::npos, IsVisibleIn(round));
     }
 }
 
