@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "server/HttpServer.h"
@@ -72,10 +73,36 @@ void AnswerNextMessageBox(QMessageBox::StandardButton answer, QString* shownText
     poll->start(20);
 }
 
+// How long a box that opens while the server starts may wait for an answer the test arranged.
+constexpr int kUnansweredBoxMs = 2000;
+
 bool StartThroughButton(ui::MainWindow& window) {
+    // A start that fails shows a modal box, which would hold the test until its time ran out. One
+    // that nobody answers within a while is closed, and its text reported, instead.
+    QString unanswered;
+    QDeadlineTimer answerBy(kUnansweredBoxMs);
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            answerBy = QDeadlineTimer(kUnansweredBoxMs);
+            return;
+        }
+        if (!answerBy.hasExpired())
+            return;
+        unanswered = box->text();
+        box->reject();
+    });
+    guard.start(20);
     auto* start = window.findChild<QPushButton*>(QStringLiteral("Start Server"));
     start->click();
-    return WaitFor([&] { return !window.IsBusy(); });
+    const bool settled = WaitFor([&] { return !window.IsBusy(); });
+    guard.stop();
+    if (!unanswered.isEmpty()) {
+        std::fprintf(stderr, "The server did not start: %s\n", unanswered.toStdString().c_str());
+        return false;
+    }
+    return settled;
 }
 
 bool StopThroughButton(ui::MainWindow& window) {
