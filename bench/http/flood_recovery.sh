@@ -42,6 +42,7 @@ curl -sf -o /dev/null "http://127.0.0.1:$port/files/small.bin"
 sleep 1
 idle_fd=$(descriptors "$serve_pid")
 idle_rss=$(rss_kib "$serve_pid")
+idle_threads=$(threads "$serve_pid")
 echo "Idle:"
 figures
 
@@ -58,8 +59,9 @@ seq "$flood_count" | xargs -P 64 -I{} curl -sf -o /dev/null "http://127.0.0.1:$p
 echo "$flood_count requests answered, 64 at a time:"
 figures
 
-for _ in $(seq 50); do
-  [ "$(threads "$serve_pid")" -le 2 ] && break
+# Idle connection threads end after ten seconds without a connection.
+for _ in $(seq 75); do
+  [ "$(threads "$serve_pid")" -le "$idle_threads" ] && break
   sleep 0.2
 done
 sleep 1
