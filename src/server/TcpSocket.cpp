@@ -126,10 +126,11 @@ void TcpSocket::CloseGracefully() {
 void TcpSocket::CloseUnlessMoreArrived() {
     if (m_socket == kInvalidSocket)
         return;
-    // Only a non-blocking socket can be asked without waiting.
+    // Only a non-blocking socket can be asked without waiting. A peer that has closed already (0)
+    // sends nothing more either.
     char probe;
-    if (!m_nonBlocking || m_receiveFill > 0 ||
-        Recv(m_socket, &probe, 1, RecvMode::Peek) != -kWsaEWouldBlock) {
+    const int waiting = m_nonBlocking && m_receiveFill == 0 ? Recv(m_socket, &probe, 1, RecvMode::Peek) : 1;
+    if (waiting > 0 || (waiting < 0 && waiting != -kWsaEWouldBlock)) {
         CloseGracefully();
         return;
     }
