@@ -3,12 +3,9 @@
 #include <malloc.h>
 
 namespace sarvo {
-
 namespace {
 
 constexpr int kArenas = 4;
-constexpr int kTrimThreshold = 256 * 1024;
-constexpr int kMapThreshold = 1024 * 1024;
 
 }  // namespace
 
@@ -18,8 +15,6 @@ void ReturnFreeMemory() {
 
 void TuneAllocatorForManyThreads() {
     ::mallopt(M_ARENA_MAX, kArenas);
-    ::mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
-    ::mallopt(M_MMAP_THRESHOLD, kMapThreshold);
 }
 
 }  // namespace sarvo

@@ -8,8 +8,8 @@ namespace sarvo {
 void ReturnFreeMemory();
 
 // Sets the allocator up for a server with many short-lived threads: a few shared arenas rather than
-// one per core and a half, and fixed limits for giving memory back. Left to themselves, the limits
-// rise after any large block is freed, and every arena then keeps what a burst made it touch.
+// eight per core. Each arena keeps the top of what a burst made it touch (its limit for giving
+// memory back rises once a large block was freed), so fewer arenas keep less after a flood.
 void TuneAllocatorForManyThreads();
 
 }  // namespace sarvo
