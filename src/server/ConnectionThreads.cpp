@@ -25,9 +25,10 @@ namespace {
 constexpr uint32_t kStopped = 1u << 31;
 // More threads than this at once make a burst, whose memory is handed back once it is over.
 constexpr size_t kBurstThreads = 64;
-// After a failed accept for want of descriptors or memory, the thread waits this long before the
-// next, so that it does not spin while the shortage lasts.
-constexpr auto kShortagePause = std::chrono::milliseconds(10);
+// After an accept that failed for another reason than a client that gave up (a want of descriptors
+// or memory, most likely), the thread waits this long before the next, so that it does not spin
+// while the cause lasts.
+constexpr auto kFailedAcceptPause = std::chrono::milliseconds(10);
 
 // Threads alive in the process, and the most alive at once since a burst was last over.
 std::atomic<size_t> g_liveThreads{0};
@@ -53,8 +54,9 @@ uint32_t LeaveAccept(std::atomic<uint32_t>& accepting) {
     return state & ~kStopped;
 }
 
-bool IsShortage(int error) {
-    return error == -kWsaEMFile || error == -kWsaENoBufs;
+// A client that reset its connection before it was taken costs nothing to the next accept.
+bool IsClientGone(int error) {
+    return error == -kWsaEConnAborted || error == -kWsaEConnReset;
 }
 
 bool StartThread(const std::shared_ptr<ConnectionThreads::Shared>& shared);
@@ -69,8 +71,8 @@ void AcceptAndServe(const std::shared_ptr<ConnectionThreads::Shared>& shared) {
         if (accepted < 0) {
             if (accepted == -kWsaEWouldBlock && othersWaiting > 0)
                 return;
-            if (IsShortage(accepted))
-                std::this_thread::sleep_for(kShortagePause);
+            if (!IsClientGone(accepted))
+                std::this_thread::sleep_for(kFailedAcceptPause);
             continue;
         }
         // Without a thread at the socket, the next client would wait until this connection ends; one
