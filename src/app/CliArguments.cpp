@@ -3,8 +3,8 @@
 namespace sarvo::cli {
 namespace {
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const auto& option : specs) {
+const OptionRule* FindRule(const std::vector<OptionRule>& rules, const std::string& name) {
+    for (const auto& option : rules) {
         if (name == option.name)
             return &option;
     }
@@ -19,7 +19,7 @@ const std::string& ParsedArguments::Value(const std::string& option) const {
     return found == m_options.end() ? empty : found->second;
 }
 
-bool ParsedArguments::Parse(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
+bool ParsedArguments::Parse(const std::vector<std::string>& arguments, const std::vector<OptionRule>& rules,
                             std::string& error) {
     bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -39,7 +39,7 @@ bool ParsedArguments::Parse(const std::vector<std::string>& arguments, const std
         const size_t equals = argument.find('=');
         if (equals != std::string::npos) {
             const std::string name = argument.substr(0, equals);
-            const OptionSpec* option = FindSpec(specs, name);
+            const OptionRule* option = FindRule(rules, name);
             if (!option || option->kind != OptionKind::OptionalValue) {
                 error = "unknown option " + argument;
                 return false;
@@ -47,7 +47,7 @@ bool ParsedArguments::Parse(const std::vector<std::string>& arguments, const std
             m_options[name] = argument.substr(equals + 1);
             continue;
         }
-        const OptionSpec* option = FindSpec(specs, argument);
+        const OptionRule* option = FindRule(rules, argument);
         if (!option) {
             error = "unknown option " + argument;
             return false;

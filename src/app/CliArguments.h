@@ -14,7 +14,7 @@ inline constexpr int kExitRefused = 2;
 // OptionalValue takes its value in the same argument ("--name=VALUE") or stands alone ("--name").
 enum class OptionKind { Flag, WithValue, OptionalValue };
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;  // with its leading "--"
     OptionKind kind;
 };
@@ -28,7 +28,7 @@ public:
     bool WantsHelp() const { return m_wantsHelp; }
 
     // Fails with a message naming the first unknown option or the option that lacks its value.
-    bool Parse(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
+    bool Parse(const std::vector<std::string>& arguments, const std::vector<OptionRule>& rules,
                std::string& error);
 
 private:

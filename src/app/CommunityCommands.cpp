@@ -28,7 +28,7 @@ constexpr char kCommunityUsage[] =
 
 constexpr char kNever[] = "-";
 
-const std::vector<OptionSpec> kHostOptions = {
+const std::vector<OptionRule> kHostOptions = {
     {"--login-url", OptionKind::WithValue}, {"--id", OptionKind::WithValue},
     {"--name", OptionKind::WithValue},      {"--page", OptionKind::WithValue},
     {"--icon", OptionKind::WithValue},      {"--desc", OptionKind::WithValue},

@@ -22,7 +22,7 @@ constexpr char kPublishUsage[] =
     "(a second file of the same name becomes name[1].ext). --realtime streams what is appended to\n"
     "the file; --newest follows the newest file of the same folder that matches PATTERN.\n";
 
-const std::vector<OptionSpec> kSetOptions = {
+const std::vector<OptionRule> kSetOptions = {
     {"--realtime", OptionKind::Flag},
     {"--no-realtime", OptionKind::Flag},
     {"--newest", OptionKind::WithValue},
@@ -53,9 +53,11 @@ int ListPublished(CliStreams streams) {
         if (!entry)
             break;
         const PublishedFileRecord& record = entry->record;
-        streams.out << entry->name << "\t" << record.path << "\trealtime=" << (record.realTime ? "yes" : "no");
+        streams.out << entry->name << "\t" << record.path
+                    << "\trealtime=" << (record.realTime ? "yes" : "no");
         if (record.useNewest)
-            streams.out << " newest=" << (record.searchPattern.empty() ? "*.<extension>" : record.searchPattern);
+            streams.out << " newest="
+                        << (record.searchPattern.empty() ? "*.<extension>" : record.searchPattern);
         streams.out << "\n";
     }
     return kExitOk;
@@ -77,7 +79,8 @@ int SetPublished(const ParsedArguments& parsed, CliStreams streams) {
         if (pattern.size() > kPublishedPathMax)
             return Refuse(streams, "the search pattern is longer than 259 characters");
         if (pattern.find_first_of("/\\") != std::string::npos)
-            return Refuse(streams, "the search pattern names files of the file's own folder; it holds no '/'");
+            return Refuse(streams,
+                          "the search pattern names files of the file's own folder; it holds no '/'");
         record->useNewest = 1;
         record->searchPattern = pattern;
     }

@@ -24,12 +24,12 @@ constexpr char kShareUsage[] =
     "--zip lets them download it as one Zip archive. Symbolic links that lead out of the folder\n"
     "are not followed unless --follow-links is set.\n";
 
-const std::vector<OptionSpec> kAddOptions = {
+const std::vector<OptionRule> kAddOptions = {
     {"--no-listing", OptionKind::Flag}, {"--subfolders", OptionKind::Flag}, {"--post", OptionKind::Flag},
     {"--zip", OptionKind::Flag},        {"--desc", OptionKind::WithValue},
 };
 
-const std::vector<OptionSpec> kSetOptions = {
+const std::vector<OptionRule> kSetOptions = {
     {"--listing", OptionKind::Flag},      {"--no-listing", OptionKind::Flag},
     {"--subfolders", OptionKind::Flag},   {"--no-subfolders", OptionKind::Flag},
     {"--post", OptionKind::Flag},         {"--no-post", OptionKind::Flag},
@@ -175,8 +175,8 @@ int RunShareCommand(const std::vector<std::string>& arguments, CliStreams stream
     const std::string verb = arguments.empty() ? std::string() : arguments[0];
     ParsedArguments parsed;
     std::string error;
-    const auto& specs = verb == "set" ? kSetOptions : kAddOptions;
-    if (!parsed.Parse(arguments, specs, error))
+    const auto& rules = verb == "set" ? kSetOptions : kAddOptions;
+    if (!parsed.Parse(arguments, rules, error))
         return Refuse(streams, error);
     if (parsed.WantsHelp() || verb.empty()) {
         streams.out << kShareUsage;

@@ -130,8 +130,8 @@ std::string DesktopEntryFileName(const std::string& name) {
     return lower + kEntryExtension;
 }
 
-ShortcutSpec ProgramShortcut() {
-    return ShortcutSpec{kShortcutName, GetProgramPath(), kShortcutDescription};
+Shortcut ProgramShortcut() {
+    return Shortcut{kShortcutName, GetProgramPath(), kShortcutDescription};
 }
 
 std::string GetProgramPath() {
@@ -140,20 +140,20 @@ std::string GetProgramPath() {
     return error ? std::string() : own.string();
 }
 
-std::string DesktopShortcutPath(const ShortcutSpec& spec) {
-    if (spec.name.empty())
+std::string DesktopShortcutPath(const Shortcut& shortcut) {
+    if (shortcut.name.empty())
         return std::string();
-    return GetDesktopPath() + "/" + DesktopEntryFileName(spec.name);
+    return GetDesktopPath() + "/" + DesktopEntryFileName(shortcut.name);
 }
 
 std::string StartMenuFolderPath() {
     return GetProgramsMenuPath() + "/" + kProgramsMenuFolder;
 }
 
-std::string StartMenuShortcutPath(const ShortcutSpec& spec) {
-    if (spec.name.empty())
+std::string StartMenuShortcutPath(const Shortcut& shortcut) {
+    if (shortcut.name.empty())
         return std::string();
-    return StartMenuFolderPath() + "/" + DesktopEntryFileName(spec.name);
+    return StartMenuFolderPath() + "/" + DesktopEntryFileName(shortcut.name);
 }
 
 std::string DesktopEntryIcon(const std::string& programPath) {
@@ -185,13 +185,13 @@ std::string QuoteExecArgument(const std::string& argument) {
     return EscapeStringValue(quoted);
 }
 
-std::string ComposeDesktopEntry(const ShortcutSpec& spec, const std::string& icon) {
-    std::string target = spec.target.empty() ? GetProgramPath() : spec.target;
-    const std::string& description = spec.description.empty() ? spec.name : spec.description;
+std::string ComposeDesktopEntry(const Shortcut& shortcut, const std::string& icon) {
+    std::string target = shortcut.target.empty() ? GetProgramPath() : shortcut.target;
+    const std::string& description = shortcut.description.empty() ? shortcut.name : shortcut.description;
     std::string text = "[Desktop Entry]\n";
     text += "Type=Application\n";
     text += "Version=1.0\n";
-    text += "Name=" + EscapeStringValue(spec.name) + "\n";
+    text += "Name=" + EscapeStringValue(shortcut.name) + "\n";
     text += "Comment=" + EscapeStringValue(description) + "\n";
     text += "Exec=" + QuoteExecArgument(target) + "\n";
     text += "Icon=" + EscapeStringValue(icon) + "\n";
@@ -200,36 +200,36 @@ std::string ComposeDesktopEntry(const ShortcutSpec& spec, const std::string& ico
     return text;
 }
 
-bool CreateDesktopShortcut(const ShortcutSpec& spec) {
-    std::string path = DesktopShortcutPath(spec);
+bool CreateDesktopShortcut(const Shortcut& shortcut) {
+    std::string path = DesktopShortcutPath(shortcut);
     if (path.empty() || !EnsureFolderExists(GetDesktopPath()))
         return false;
-    std::string target = spec.target.empty() ? GetProgramPath() : spec.target;
-    if (!WriteFileReplacing(path, ComposeDesktopEntry(spec, DesktopEntryIcon(target)), kDesktopEntryMode))
+    std::string target = shortcut.target.empty() ? GetProgramPath() : shortcut.target;
+    if (!WriteFileReplacing(path, ComposeDesktopEntry(shortcut, DesktopEntryIcon(target)), kDesktopEntryMode))
         return false;
     MarkTrusted(path);
     return true;
 }
 
-bool CreateStartMenuShortcut(const ShortcutSpec& spec) {
-    std::string path = StartMenuShortcutPath(spec);
+bool CreateStartMenuShortcut(const Shortcut& shortcut) {
+    std::string path = StartMenuShortcutPath(shortcut);
     if (path.empty() || !EnsureFolderExists(StartMenuFolderPath()))
         return false;
-    std::string target = spec.target.empty() ? GetProgramPath() : spec.target;
-    return WriteFileReplacing(path, ComposeDesktopEntry(spec, DesktopEntryIcon(target)), kMenuEntryMode);
+    std::string target = shortcut.target.empty() ? GetProgramPath() : shortcut.target;
+    return WriteFileReplacing(path, ComposeDesktopEntry(shortcut, DesktopEntryIcon(target)), kMenuEntryMode);
 }
 
-bool DesktopShortcutExists(const ShortcutSpec& spec) {
-    return IsExistingFile(DesktopShortcutPath(spec));
+bool DesktopShortcutExists(const Shortcut& shortcut) {
+    return IsExistingFile(DesktopShortcutPath(shortcut));
 }
 
-bool DeleteDesktopShortcut(const ShortcutSpec& spec) {
-    std::string path = DesktopShortcutPath(spec);
+bool DeleteDesktopShortcut(const Shortcut& shortcut) {
+    std::string path = DesktopShortcutPath(shortcut);
     return !path.empty() && RemoveFile(path);
 }
 
-bool DeleteStartMenuShortcut(const ShortcutSpec& spec) {
-    std::string path = StartMenuShortcutPath(spec);
+bool DeleteStartMenuShortcut(const Shortcut& shortcut) {
+    std::string path = StartMenuShortcutPath(shortcut);
     if (path.empty())
         return false;
     bool gone = RemoveFile(path);

@@ -9,8 +9,8 @@ void RunFirstRunStep() {
         return;
     sarvo::SetInitFlag();
     // Failures are nobody's business but the launcher's: the program runs without it.
-    sarvo::ShortcutSpec spec = sarvo::ProgramShortcut();
-    sarvo::CreateDesktopShortcut(spec);
-    sarvo::CreateStartMenuShortcut(spec);
+    sarvo::Shortcut shortcut = sarvo::ProgramShortcut();
+    sarvo::CreateDesktopShortcut(shortcut);
+    sarvo::CreateStartMenuShortcut(shortcut);
     sarvo::SetUseIdleProcess(true);
 }

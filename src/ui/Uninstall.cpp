@@ -37,9 +37,9 @@ bool ConfirmAndRemoveUserData(QWidget* parent) {
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes)
         return false;
-    sarvo::ShortcutSpec spec = sarvo::ProgramShortcut();
-    sarvo::DeleteDesktopShortcut(spec);
-    sarvo::DeleteStartMenuShortcut(spec);
+    sarvo::Shortcut shortcut = sarvo::ProgramShortcut();
+    sarvo::DeleteDesktopShortcut(shortcut);
+    sarvo::DeleteStartMenuShortcut(shortcut);
     // The machine-wide key holds the first-run marker; the user's key holds every setting.
     sarvo::DeleteKeyTree(sarvo::Hive::LocalMachine, sarvo::kProductKey);
     sarvo::DeleteKeyTree(sarvo::Hive::CurrentUser, sarvo::kProductKey);

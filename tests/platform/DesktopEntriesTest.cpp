@@ -14,8 +14,8 @@
 namespace sarvo {
 namespace {
 
-ShortcutSpec TestSpec() {
-    return ShortcutSpec{kShortcutName, "/opt/sarvo/bin/sarvo", kShortcutDescription};
+Shortcut TestShortcut() {
+    return Shortcut{kShortcutName, "/opt/sarvo/bin/sarvo", kShortcutDescription};
 }
 
 TEST(UserDirs, FindsTheFolderAsTheShellWouldReadTheFile) {
@@ -87,26 +87,26 @@ TEST(DesktopEntry, IconIsTheInstalledOneBesideTheProgram) {
 
 TEST(DesktopEntry, BothEntriesAreWrittenValidAndWhereTheyBelong) {
     test::ScopedSarvoHome home;
-    ShortcutSpec spec = TestSpec();
-    ASSERT_TRUE(CreateDesktopShortcut(spec));
-    ASSERT_TRUE(CreateStartMenuShortcut(spec));
-    EXPECT_EQ(DesktopShortcutPath(spec), home.Child("Desktop/sarvo.desktop"));
-    EXPECT_EQ(StartMenuShortcutPath(spec), home.Child("applications/keldanworks/sarvo.desktop"));
-    EXPECT_TRUE(DesktopShortcutExists(spec));
+    Shortcut shortcut = TestShortcut();
+    ASSERT_TRUE(CreateDesktopShortcut(shortcut));
+    ASSERT_TRUE(CreateStartMenuShortcut(shortcut));
+    EXPECT_EQ(DesktopShortcutPath(shortcut), home.Child("Desktop/sarvo.desktop"));
+    EXPECT_EQ(StartMenuShortcutPath(shortcut), home.Child("applications/keldanworks/sarvo.desktop"));
+    EXPECT_TRUE(DesktopShortcutExists(shortcut));
 
-    for (const std::string& path : {DesktopShortcutPath(spec), StartMenuShortcutPath(spec)}) {
+    for (const std::string& path : {DesktopShortcutPath(shortcut), StartMenuShortcutPath(shortcut)}) {
         SCOPED_TRACE(path);
         test::DesktopEntryVerdict verdict = test::ValidateDesktopEntry(path);
         EXPECT_EQ(verdict.status, 0) << verdict.output;
     }
     struct stat info {};
-    ASSERT_EQ(::stat(DesktopShortcutPath(spec).c_str(), &info), 0);
+    ASSERT_EQ(::stat(DesktopShortcutPath(shortcut).c_str(), &info), 0);
     EXPECT_TRUE(info.st_mode & S_IXUSR) << "a desktop launcher must be executable";
 }
 
 TEST(DesktopEntry, EmptyNameDoesNothing) {
     test::ScopedSarvoHome home;
-    ShortcutSpec unnamed{"", "/usr/bin/sarvo", "x"};
+    Shortcut unnamed{"", "/usr/bin/sarvo", "x"};
     EXPECT_FALSE(CreateDesktopShortcut(unnamed));
     EXPECT_FALSE(CreateStartMenuShortcut(unnamed));
     EXPECT_FALSE(DeleteDesktopShortcut(unnamed));
@@ -115,27 +115,27 @@ TEST(DesktopEntry, EmptyNameDoesNothing) {
 
 TEST(DesktopEntry, DesktopDeletionLeavesTheMenuEntryAndSucceedsTwice) {
     test::ScopedSarvoHome home;
-    ShortcutSpec spec = TestSpec();
-    ASSERT_TRUE(CreateDesktopShortcut(spec));
-    ASSERT_TRUE(CreateStartMenuShortcut(spec));
-    EXPECT_TRUE(DeleteDesktopShortcut(spec));
-    EXPECT_FALSE(DesktopShortcutExists(spec));
-    EXPECT_TRUE(std::filesystem::exists(StartMenuShortcutPath(spec)));
-    EXPECT_TRUE(DeleteDesktopShortcut(spec)) << "deleting an entry that is already gone succeeds";
+    Shortcut shortcut = TestShortcut();
+    ASSERT_TRUE(CreateDesktopShortcut(shortcut));
+    ASSERT_TRUE(CreateStartMenuShortcut(shortcut));
+    EXPECT_TRUE(DeleteDesktopShortcut(shortcut));
+    EXPECT_FALSE(DesktopShortcutExists(shortcut));
+    EXPECT_TRUE(std::filesystem::exists(StartMenuShortcutPath(shortcut)));
+    EXPECT_TRUE(DeleteDesktopShortcut(shortcut)) << "deleting an entry that is already gone succeeds";
 }
 
 TEST(DesktopEntry, MenuFolderGoesOnlyWhenEmpty) {
     test::ScopedSarvoHome home;
-    ShortcutSpec spec = TestSpec();
-    ASSERT_TRUE(CreateStartMenuShortcut(spec));
+    Shortcut shortcut = TestShortcut();
+    ASSERT_TRUE(CreateStartMenuShortcut(shortcut));
     std::string other = home.WriteFile("applications/keldanworks/pictorn.desktop", "[Desktop Entry]\n");
-    EXPECT_TRUE(DeleteStartMenuShortcut(spec));
-    EXPECT_FALSE(std::filesystem::exists(StartMenuShortcutPath(spec)));
+    EXPECT_TRUE(DeleteStartMenuShortcut(shortcut));
+    EXPECT_FALSE(std::filesystem::exists(StartMenuShortcutPath(shortcut)));
     EXPECT_TRUE(std::filesystem::exists(other));
 
     std::filesystem::remove(other);
-    ASSERT_TRUE(CreateStartMenuShortcut(spec));
-    EXPECT_TRUE(DeleteStartMenuShortcut(spec));
+    ASSERT_TRUE(CreateStartMenuShortcut(shortcut));
+    EXPECT_TRUE(DeleteStartMenuShortcut(shortcut));
     EXPECT_FALSE(std::filesystem::exists(StartMenuFolderPath()));
     EXPECT_TRUE(std::filesystem::exists(home.Child("applications")));
 }

@@ -31,7 +31,7 @@ TEST(FirstRunStep, WritesBothValidEntriesAndSwitchesToIdlePriority) {
 
     EXPECT_TRUE(sarvo::HasInitFlag());
     EXPECT_TRUE(sarvo::UseIdleProcess());
-    sarvo::ShortcutSpec spec = sarvo::ProgramShortcut();
+    sarvo::Shortcut shortcut = sarvo::ProgramShortcut();
     for (const std::string& path :
          {home.Child("Desktop/sarvo.desktop"), home.Child("applications/keldanworks/sarvo.desktop")}) {
         SCOPED_TRACE(path);
