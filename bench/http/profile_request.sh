@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Counts the instructions of one request with callgrind: from the moment the connection's thread
-# has accepted it until the connection is closed, and prints where they go and what the settings store
+# Counts the instructions of one request with callgrind: its admission, and its serving
+# from its first bytes until the connection is closed, and prints where they go and what the settings store
 # took of them. With BENCH_PUBLISHED=N, N folders are shared and N files published first (a third
 # each ".txt", ".htm" and ".mp3"), so that PATH / profiles a full home page.
 # Usage: bench/http/profile_request.sh BUILD_DIR [PATH]   (default PATH: a 4 KiB file)
@@ -44,11 +44,12 @@ done
 
 coproc SERVE {
   exec valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" --collect-atstart=no \
-    --toggle-collect='sarvo::(anonymous namespace)::ServeAccepted(*' "$cli" serve --quiet 2>"$work/valgrind.log"
+    --toggle-collect='sarvo::(anonymous namespace)::AdmitArrival(*' \
+    --toggle-collect='sarvo::(anonymous namespace)::ServeArrival(*' "$cli" serve --quiet 2>"$work/valgrind.log"
 }
 serve_pid=$SERVE_PID
 read -r -t 60 started <&"${SERVE[0]}" || { echo "server did not start" >&2; cat "$work/valgrind.log" >&2; exit 1; }
-# Warms the settings copy and the threads that take turns at the listening socket.
+# Warms the settings copy and the threads that take turns at the queue.
 for _ in 1 2 3 4; do curl -s -o /dev/null "http://127.0.0.1:$port/files/small.bin"; done
 sleep 1
 callgrind_control -z "$serve_pid" >/dev/null  # counts only the request below

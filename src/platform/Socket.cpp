@@ -258,17 +258,6 @@ int ShutdownListening(SocketHandle socket) {
     return 0;
 }
 
-int SetReceiveTimeout(SocketHandle socket, std::chrono::milliseconds timeout) {
-    if (IsNoSocket(socket))
-        return kNoSocket;
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
-    const timeval limit{static_cast<time_t>(seconds.count()),
-                        static_cast<suseconds_t>((timeout - seconds).count() * 1000)};
-    if (::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0)
-        return LastSocketError();
-    return 0;
-}
-
 int CloseSocket(SocketHandle socket) {
     if (IsNoSocket(socket))
         return kNoSocket;

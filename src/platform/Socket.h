@@ -2,7 +2,6 @@
 
 #include <netinet/in.h>
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -71,8 +70,6 @@ int ShutdownSend(SocketHandle socket);
 // Stops a listening socket: every thread blocked in Accept on it returns at once with an error, as
 // does every later Accept, and connections not yet accepted are refused.
 int ShutdownListening(SocketHandle socket);
-// How long a blocking receive or accept on the socket waits before it gives -kWsaEWouldBlock.
-int SetReceiveTimeout(SocketHandle socket, std::chrono::milliseconds timeout);
 
 // Always releases the descriptor, even when close reports an error.
 int CloseSocket(SocketHandle socket);

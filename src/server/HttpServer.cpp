@@ -102,48 +102,72 @@ void CloseServedConnection(ConnectionContext& context) {
         context.CloseGracefully();
 }
 
-// Admits the connection and serves it; what is left open is closed by the caller.
-void AdmitAndServe(ConnectionContext& context, const sockaddr_in& peer) {
-    std::optional<uint32_t> counted;
-    if (!AdmitClient(context, counted))
-        return;
-    const int active = g_activeConnections.fetch_add(1) + 1;
-    if (active > kMaxConnectionThreads) {
-        ReleasePlaces(counted);
-        return;
-    }
-    for (int peak = g_peakConnections.load(); active > peak;) {
-        if (g_peakConnections.compare_exchange_weak(peak, active))
-            break;
-    }
-    const SocketHandle socket = context.Handle();
-    RecordConnected(socket, peer);
-    DispatchRequest(context);
-    RecordClosed(socket);
-    // A chat output stream takes the socket over; what is left here is closed so that the answer
-    // reaches the client whole even when it sent more than was read.
-    if (context.Handle() != kInvalidSocket)
-        CloseServedConnection(context);
-    ReleasePlaces(counted);
-}
-
 // Each thread keeps its connection object for its next connection, so that a request does not pay
 // for new buffers; one whose buffers grew past this is let go.
 constexpr size_t kKeptConnectionBytes = 64 * 1024;
 thread_local std::unique_ptr<ConnectionContext> t_connection;
 
-// Runs on the thread that accepted the connection, for the connection's whole life.
-void ServeAccepted(SocketHandle accepted, const sockaddr_in& peer) {
+ConnectionContext& ThreadConnection() {
     if (!t_connection)
         t_connection = std::make_unique<ConnectionContext>();
-    ConnectionContext& context = *t_connection;
+    return *t_connection;
+}
+
+// Noted at admission: the client took one of its address's places.
+constexpr uint32_t kAdmittedWithPlace = 1;
+
+std::optional<uint32_t> CountedAddress(const Arrival& arrival) {
+    if (arrival.admission != kAdmittedWithPlace)
+        return std::nullopt;
+    return arrival.peer.sin_addr.s_addr;
+}
+
+// Decides, before a byte is read, whether the connection may stay.
+bool AdmitArrival(Arrival& arrival) {
+    ConnectionContext& context = ThreadConnection();
+    context.AttachAccepted(arrival.socket, arrival.peer);
+    std::optional<uint32_t> counted;
+    const bool admitted = AdmitClient(context, counted);
+    context.DetachSocket();
+    if (!admitted)
+        return false;
+    const int active = g_activeConnections.fetch_add(1) + 1;
+    if (active > kMaxConnectionThreads) {
+        ReleasePlaces(counted);
+        return false;
+    }
+    for (int peak = g_peakConnections.load(); active > peak;) {
+        if (g_peakConnections.compare_exchange_weak(peak, active))
+            break;
+    }
+    if (counted)
+        arrival.admission = kAdmittedWithPlace;
+    RecordConnected(arrival.socket, arrival.peer);
+    return true;
+}
+
+// Serves an admitted connection for its whole life, on the thread that took it once its bytes came.
+void ServeArrival(const Arrival& arrival) {
+    ConnectionContext& context = ThreadConnection();
     context.request.Reset();
-    context.AttachAccepted(accepted, peer);
-    AdmitAndServe(context, peer);
-    // A refused client is closed here without a byte read.
+    context.AttachAccepted(arrival.socket, arrival.peer);
+    context.acceptedAt = arrival.acceptedAt;
+    DispatchRequest(context);
+    RecordClosed(arrival.socket);
+    // A chat output stream takes the socket over; what is left here is closed so that the answer
+    // reaches the client whole even when it sent more than was read.
+    if (context.Handle() != kInvalidSocket)
+        CloseServedConnection(context);
     context.Close();
+    ReleasePlaces(CountedAddress(arrival));
     if (context.BufferBytes() > kKeptConnectionBytes)
         t_connection.reset();
+}
+
+void DismissArrival(const Arrival& arrival) {
+    RecordClosed(arrival.socket);
+    CloseSocket(arrival.socket);
+    ReleasePlaces(CountedAddress(arrival));
 }
 
 int RunServer(int wakeFd) {
@@ -159,9 +183,6 @@ int RunServer(int wakeFd) {
         result = listener.Bind(listenIp, listenPort);
     if (result >= 0)
         result = listener.Listen(kListenBacklog);
-    // The connection threads wait in accept itself; this is how long an idle one waits.
-    if (result >= 0)
-        result = SetReceiveTimeout(listener.Handle(), kIdleConnectionThreadLifetime);
     if (result < 0) {
         g_lastServerError.store(-result);
         return kStartFailedSetup;
@@ -176,7 +197,10 @@ int RunServer(int wakeFd) {
             address.sin_addr.s_addr = own.front();
     }
     ConnectionThreads threads;
-    if (!threads.Start(listener.Handle(), ServeAccepted)) {
+    // A connection still without its first bytes when the crowded limit comes gets a thread, which
+    // applies the header's time limits from then on.
+    const ConnectionHandlers handlers{AdmitArrival, ServeArrival, DismissArrival};
+    if (!threads.Start(listener.Handle(), handlers, std::chrono::milliseconds(kCrowdedHeaderLimitMs))) {
         g_lastServerError.store(kWsaENoBufs);
         return kStartFailedSetup;
     }

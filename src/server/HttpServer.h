@@ -6,8 +6,8 @@
 #include <string>
 
 // The listening server: one server thread that opens the listening socket and waits for the stop,
-// and connection threads (see ConnectionThreads.h) that accept, admit and serve each connection on
-// the thread that took it, one request per connection.
+// and connection threads (see ConnectionThreads.h) that accept and admit each connection and serve
+// it, once its first bytes come, on the thread that takes it; one request per connection.
 namespace sarvo {
 
 // Posted on the main-window channel with argument 0.

@@ -72,7 +72,7 @@ int ReadRequestHeader(ConnectionContext& connection) {
     // The request's settings are those of the moment its first byte arrived (a reader's settings
     // scope fixes them at its first read), so the first is read only once there are bytes.
     std::optional<bool> autoBlock;
-    const auto start = Clock::now();
+    const auto start = connection.acceptedAt;
     const auto deadline = start + std::chrono::milliseconds(kHeaderTimeLimitMs);
     const auto crowdedDeadline = start + std::chrono::milliseconds(kCrowdedHeaderLimitMs);
     size_t headerEnd = std::string_view::npos;

@@ -17,7 +17,8 @@
 #include "support/LoopbackServer.h"
 
 // Connections that hold their thread (stalled before their header or in an upload, or downloading without
-// end) never make another connection wait, and the bound on connections being served still holds while
+// end) never make another connection wait, connections waiting for their first bytes are served whenever
+// they come, and the bound on connections being served still holds while
 // threads are reused.
 namespace sarvo {
 namespace {
@@ -58,8 +59,9 @@ public:
     bool Send(const std::string& bytes) const {
         return ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
     }
-    // Reads until the server closes, for at most the limit; the count of bytes read.
-    size_t ReadToEnd(std::chrono::seconds limit) const {
+    // Reads until the server closes, for at most the limit; the count of bytes read, and the bytes
+    // themselves when wanted.
+    size_t ReadToEnd(std::chrono::seconds limit, std::string* kept = nullptr) const {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         size_t total = 0;
         char buffer[65536];
@@ -71,8 +73,15 @@ public:
             if (received <= 0)
                 break;
             total += static_cast<size_t>(received);
+            if (kept)
+                kept->append(buffer, static_cast<size_t>(received));
         }
         return total;
+    }
+    std::string ReadAll(std::chrono::seconds limit) const {
+        std::string answer;
+        ReadToEnd(limit, &answer);
+        return answer;
     }
 
 private:
@@ -137,6 +146,36 @@ TEST(ConnectionThreadsTest, StopRefusesNewClientsWhileADownloadUnderWayRunsToIts
     const size_t received = download.ReadToEnd(60s);
     EXPECT_GT(received, kFileSize);
     EXPECT_LT(received, kFileSize + 1024);  // the file and its header, nothing cut
+}
+
+testing::AssertionResult AnswersSmallFile(const HeldConnection& connection) {
+    if (!connection.Send(Get("/share/small.txt")))
+        return testing::AssertionFailure() << "could not send";
+    const std::string answer = connection.ReadAll(10s);
+    if (answer.starts_with("HTTP/1.1 200 OK\r\n") && answer.ends_with("\r\n\r\nsmall answer"))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "answer: " << answer;
+}
+
+// A connection that has sent nothing yet has no thread until its bytes come; it is served when they
+// come late, or after a stop.
+TEST(ConnectionThreadsTest, SilentConnectionsAreServedWhenTheirRequestComesLateOrAfterAStop) {
+    LoopbackServer server;
+    ASSERT_TRUE(server.Started());
+    server.ShareFolder("share", "shared");
+    server.Home().WriteFile("shared/small.txt", "small answer");
+    HeldConnection late(server.Port());
+    HeldConnection lateUntilStop(server.Port());
+    ASSERT_TRUE(WaitForActiveConnections(2, 10s));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kCrowdedHeaderLimitMs) + 500ms);
+    EXPECT_TRUE(AnswersSmallFile(late));
+
+    HeldConnection waitingAtStop(server.Port());
+    ASSERT_TRUE(WaitForActiveConnections(2, 10s));
+    StopServer();
+    WaitForServerThread();
+    EXPECT_TRUE(AnswersSmallFile(lateUntilStop));
+    EXPECT_TRUE(AnswersSmallFile(waitingAtStop));
 }
 
 TEST(ConnectionThreadsTest, TheConnectionPastTheBoundIsClosedWithoutAnAnswer) {
