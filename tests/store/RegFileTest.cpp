@@ -2,15 +2,14 @@
 
 #include <gtest/gtest.h>
 
-
 #include "platform/CodePage.h"
 #include "store/Folders.h"
 #include "store/PublishedFiles.h"
 #include "store/Registry.h"
 #include "store/RegistryKeys.h"
 #include "store/SiteSettings.h"
+#include "store/StoreTest.h"
 #include "store/Users.h"
-#include "support/TempFolder.h"
 
 namespace sarvo {
 namespace {
@@ -47,10 +46,8 @@ void ExpectSameTree(const std::vector<KeySnapshot>& a, const std::vector<KeySnap
     }
 }
 
-class RegFileTest : public ::testing::Test {
+class RegFileTest : public test::StoreTest {
 protected:
-    ~RegFileTest() override { CloseSettingsStore(); }
-
     void Populate() {
         ASSERT_TRUE(SetMainPageTitle("Caf\xC3\xA9 \"quoted\" back\\slash"));
         ASSERT_TRUE(SetListenPort(8080));
@@ -61,8 +58,6 @@ protected:
         ASSERT_TRUE(SetUser("alice", "pa\"ss"));
         ASSERT_TRUE(WriteText(Hive::CurrentUser, kSettingsKey, "", "default value"));
     }
-
-    test::ScopedSarvoHome m_home;
 };
 
 TEST_F(RegFileTest, ExportThenImportReproducesTheSameTree) {
