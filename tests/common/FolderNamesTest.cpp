@@ -25,18 +25,6 @@ TEST(CheckFolderName, RefusesServiceNamesForbiddenCharactersAndOverlongNames) {
         {"WEBCHAT", FolderNameProblem::ServiceName},
         {"WebCommunity", FolderNameProblem::ServiceName},
         {"Webchat2", FolderNameProblem::None},
-        {"a#b", FolderNameProblem::ForbiddenCharacter},
-        {"a&b", FolderNameProblem::ForbiddenCharacter},
-        {"a/b", FolderNameProblem::ForbiddenCharacter},
-        {"a\\b", FolderNameProblem::ForbiddenCharacter},
-        {"100%", FolderNameProblem::ForbiddenCharacter},
-        {"\"q\"", FolderNameProblem::ForbiddenCharacter},
-        {"a|b", FolderNameProblem::ForbiddenCharacter},
-        {"who@", FolderNameProblem::ForbiddenCharacter},
-        {"c:", FolderNameProblem::ForbiddenCharacter},
-        {"<x>", FolderNameProblem::ForbiddenCharacter},
-        {"why?", FolderNameProblem::ForbiddenCharacter},
-        {"*", FolderNameProblem::ForbiddenCharacter},
         {".", FolderNameProblem::DotSegment},
         {"..", FolderNameProblem::DotSegment},
         {"...", FolderNameProblem::None},
@@ -44,6 +32,11 @@ TEST(CheckFolderName, RefusesServiceNamesForbiddenCharactersAndOverlongNames) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(CheckFolderName(c.name), c.expected);
+    }
+    for (char forbidden : std::string("#&/\\%\"|@:<>?*")) {
+        const std::string name = std::string("a") + forbidden + "b";
+        SCOPED_TRACE(name);
+        EXPECT_EQ(CheckFolderName(name), FolderNameProblem::ForbiddenCharacter);
     }
 }
 

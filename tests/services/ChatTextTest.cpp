@@ -12,14 +12,10 @@ struct FormatCase {
     std::string html;
 };
 
+// Plain text, escaping and a link with a query are checked on the wire in ChatRoomTest.
 TEST(FormatChatText, TurnsVisitorTextIntoSafeHtml) {
     const FormatCase cases[] = {
-        {"plain text stays", "hello there", "hello there"},
-        {"less-than and ampersand", "a<b & c>d", "a&lt;b &amp; c&gt;d"},
         {"LF is a break, CR goes", "one\r\ntwo\nthree\r", "one<br>two<br>three"},
-        {"link with a query of two parameters", "see http://x.example/a?b=1&c=2 now",
-         "see <a href=\"http://x.example/a?b=1&c=2\" target=\"_blank\">http://x.example/a?b=1&amp;c=2</a> "
-         "now"},
         {"https in capitals ends at a tab", "HTTPS://x.example/p\tq",
          "<a href=\"HTTPS://x.example/p\" target=\"_blank\">HTTPS://x.example/p</a>\tq"},
         {"link ends at a line break", "http://x.example\nnext",
@@ -51,10 +47,9 @@ TEST(ComposeChatLine, RoomLabelsAreRedAndEveryLineScrollsIntoView) {
               "LANGUAGE=JAVASCRIPT>t8.scrollIntoView(true);</SCRIPT>\r\n");
 }
 
+// A welcome that is shown is checked on the wire in ChatRoomTest.
 TEST(ComposeWelcomeMessage, TrimmedEmptyMessageIsNone) {
     EXPECT_EQ(ComposeWelcomeMessage(" \t\r\n"), "");
-    EXPECT_EQ(ComposeWelcomeMessage("  Hi <all>\n"),
-              "<p style=\"color:#FFA500\">Hi &lt;all&gt;</p>\r\n<hr size=1 color=\"#ffff00\">\r\n");
 }
 
 struct FormCase {
@@ -67,8 +62,6 @@ struct FormCase {
 
 TEST(FindFormValue, DecodesTheFirstValueOfTheKey) {
     const FormCase cases[] = {
-        {"plain", "to=All&speechtext=hi", "speechtext=", true, "hi"},
-        {"plus and escapes", "to=All&speechtext=a+b%26c%3d", "speechtext=", true, "a b&c="},
         {"value runs to the next ampersand", "to=Bob&speechtext=x", "to=", true, "Bob"},
         {"empty value", "to=&speechtext=", "to=", true, ""},
         {"a percent without two hex digits stays", "speechtext=100%+5%z", "speechtext=", true, "100% 5%z"},

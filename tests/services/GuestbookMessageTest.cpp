@@ -20,30 +20,25 @@ namespace fs = std::filesystem;
 struct DecodeCase {
     const char* description;
     std::string body;
-    bool decoded;
     std::string text;
 };
 
+// The common bodies and the refusals are checked on the wire in GuestbookServerTest; these are the odd
+// escapes.
 TEST(GuestbookDecode, FormBodies) {
     const DecodeCase cases[] = {
-        {"an encoded ampersand decodes, a literal one stays", "msg=a%26b&x=1", true, "a&b&x=1"},
-        {"'+' is a blank", "msg=hello+world", true, "hello world"},
-        {"only the first '=' ends the name", "msg=a=b", true, "a=b"},
-        {"the field's name is not looked at", "anything=x", true, "x"},
-        {"a '%' with one character after it is dropped", "msg=ab%4", true, "ab4"},
-        {"a '%' at the end is dropped", "msg=ab%", true, "ab"},
-        {"hex digits of either case", "msg=%c3%BC", true, "\xc3\xbc"},
-        {"reading stops at the first non-hex digit", "msg=%4zq", true, "\x04q"},
-        {"%zz is the byte 0, which ends the text", "msg=ab%zzcd", true, "ab"},
-        {"an encoded zero ends the text", "msg=ab%00cd", true, "ab"},
-        {"CR LF kept as sent", "msg=a%0D%0Ab", true, "a\r\nb"},
-        {"no '='", "message", false, ""},
-        {"nothing after '='", "msg=", false, ""},
+        {"only the first '=' ends the name", "msg=a=b", "a=b"},
+        {"the field's name is not looked at", "anything=x", "x"},
+        {"a '%' with one character after it is dropped", "msg=ab%4", "ab4"},
+        {"hex digits of either case", "msg=%c3%BC", "\xc3\xbc"},
+        {"reading stops at the first non-hex digit", "msg=%4zq", "\x04q"},
+        {"%zz is the byte 0, which ends the text", "msg=ab%zzcd", "ab"},
+        {"an encoded zero ends the text", "msg=ab%00cd", "ab"},
     };
     for (const DecodeCase& test : cases) {
         SCOPED_TRACE(test.description);
         std::string text = "stale";
-        EXPECT_EQ(DecodeGuestbookBody(test.body, text), test.decoded);
+        EXPECT_TRUE(DecodeGuestbookBody(test.body, text));
         EXPECT_EQ(text, test.text);
     }
 }

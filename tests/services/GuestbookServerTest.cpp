@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "platform/InternetTime.h"
@@ -27,13 +26,6 @@ std::string Post(const std::string& body, const std::string& contentType = kForm
     if (!contentType.empty())
         request += "Content-Type: " + contentType + "\r\n";
     return request + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // The reply page shows its text alone in the centred cell.
@@ -147,7 +139,7 @@ TEST_F(GuestbookServerTest, EachBodyGetsItsReply) {
             continue;
         }
         EXPECT_EQ(StoredNames(), std::set<std::string>{"127.0.0.1.txt"});
-        EXPECT_EQ(ReadWhole(MessageFile("127.0.0.1.txt")), test.stored);
+        EXPECT_EQ(test::ReadWholeFile(MessageFile("127.0.0.1.txt")), test.stored);
     }
 }
 
@@ -159,7 +151,7 @@ TEST_F(GuestbookServerTest, BodyInLaterPacketsIsStoredWhole) {
         m_server.Port(),
         {request.substr(0, headerEnd), request.substr(headerEnd, 9000), request.substr(headerEnd + 9000)});
     EXPECT_EQ(ReplyText(response), GuestbookReplyText(GuestbookReply::Saved));
-    EXPECT_EQ(ReadWhole(MessageFile("127.0.0.1.txt")), std::string(20000, 'b'));
+    EXPECT_EQ(test::ReadWholeFile(MessageFile("127.0.0.1.txt")), std::string(20000, 'b'));
 }
 
 // Beyond 65536 announced bytes only the first 65536 are read, the message stored from them and the
@@ -175,7 +167,7 @@ TEST_F(GuestbookServerTest, LongBodiesAreCutAt64KiB) {
         fs::remove_all(Folder());
         const WireResponse response = Exchange(m_server.Port(), request);
         EXPECT_EQ(ReplyText(response), GuestbookReplyText(GuestbookReply::TooLarge));
-        EXPECT_EQ(ReadWhole(MessageFile("127.0.0.1.txt")), std::string(65536 - 4, 'x'));
+        EXPECT_EQ(test::ReadWholeFile(MessageFile("127.0.0.1.txt")), std::string(65536 - 4, 'x'));
     }
     const WireResponse exact = Exchange(m_server.Port(), Post("msg=" + std::string(65532, 'y')));
     EXPECT_EQ(ReplyText(exact), GuestbookReplyText(GuestbookReply::Saved));
@@ -201,7 +193,7 @@ TEST_F(GuestbookServerTest, ConcurrentPostsFromOneAddressEachGetAFile) {
     EXPECT_EQ(StoredNames(), expectedNames);
     std::set<std::string> texts;
     for (const std::string& name : expectedNames)
-        texts.insert(ReadWhole(MessageFile(name)));
+        texts.insert(test::ReadWholeFile(MessageFile(name)));
     EXPECT_EQ(texts.size(), size_t{kPosts});
 }
 
@@ -214,7 +206,7 @@ TEST_F(GuestbookServerTest, UnusableFolderSettingIsReplacedByTheDefault) {
         SetGuestbookDir(setting);
         EXPECT_EQ(ReplyText(Exchange(m_server.Port(), Post("msg=hi"))),
                   GuestbookReplyText(GuestbookReply::Saved));
-        EXPECT_EQ(ReadWhole(MessageFile("127.0.0.1.txt")), "hi");
+        EXPECT_EQ(test::ReadWholeFile(MessageFile("127.0.0.1.txt")), "hi");
         EXPECT_EQ(GetGuestbookDir(), Folder());
     }
     EXPECT_TRUE(fs::is_directory(m_server.Home().Child("x/y")));

@@ -3,18 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "store/Registry.h"
-#include "support/TempFolder.h"
+#include "store/StoreTest.h"
 
 // The watch is what lets a request skip the database: its mark must stay put while nothing is
 // committed, so that the shared copy is used, and move with every commit, so that it is not.
 namespace sarvo {
 namespace {
 
-class CommitWatchTest : public ::testing::Test {
-protected:
-    ~CommitWatchTest() override { CloseSettingsStore(); }
-    test::ScopedSarvoHome m_home;
-};
+using CommitWatchTest = test::StoreTest;
 
 TEST_F(CommitWatchTest, MarkMovesWithEveryCommitAndOnlyThen) {
     ASSERT_TRUE(WriteText(Hive::CurrentUser, "Software\\Test", "Value", "0"));

@@ -4,16 +4,12 @@
 
 #include "store/Registry.h"
 #include "store/RegistryKeys.h"
-#include "support/TempFolder.h"
+#include "store/StoreTest.h"
 
 namespace sarvo {
 namespace {
 
-class CommunityRecordsTest : public ::testing::Test {
-protected:
-    ~CommunityRecordsTest() override { CloseSettingsStore(); }
-    test::ScopedSarvoHome m_home;
-};
+using CommunityRecordsTest = test::StoreTest;
 
 TEST_F(CommunityRecordsTest, WrongEntriesAreDeletedWhileEnumeratingAndTheRestStillCome) {
     std::vector<uint8_t> good(kCommunityClientRecordSize, 'g');

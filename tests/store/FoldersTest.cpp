@@ -4,16 +4,12 @@
 
 #include "store/Registry.h"
 #include "store/RegistryKeys.h"
-#include "support/TempFolder.h"
+#include "store/StoreTest.h"
 
 namespace sarvo {
 namespace {
 
-class FoldersTest : public ::testing::Test {
-protected:
-    ~FoldersTest() override { CloseSettingsStore(); }
-    test::ScopedSarvoHome m_home;
-};
+using FoldersTest = test::StoreTest;
 
 TEST_F(FoldersTest, AFolderKeyWithoutValuesHasTheDefaults) {
     ASSERT_TRUE(CreateKey(Hive::CurrentUser, std::string(kFoldersKey) + "\\Bare"));

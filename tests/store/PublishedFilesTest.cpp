@@ -4,16 +4,12 @@
 
 #include "store/Registry.h"
 #include "store/RegistryKeys.h"
-#include "support/TempFolder.h"
+#include "store/StoreTest.h"
 
 namespace sarvo {
 namespace {
 
-class PublishedFilesTest : public ::testing::Test {
-protected:
-    ~PublishedFilesTest() override { CloseSettingsStore(); }
-    test::ScopedSarvoHome m_home;
-};
+using PublishedFilesTest = test::StoreTest;
 
 TEST(PublishedFileRecord, SerializesToTheFixedLayout) {
     PublishedFileRecord record{"/logs/a.log", "*.log", 1, 0x01020304, 77};

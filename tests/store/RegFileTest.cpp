@@ -2,55 +2,37 @@
 
 #include <gtest/gtest.h>
 
-
 #include "platform/CodePage.h"
 #include "store/Folders.h"
 #include "store/PublishedFiles.h"
 #include "store/Registry.h"
 #include "store/RegistryKeys.h"
 #include "store/SiteSettings.h"
+#include "store/StoreTest.h"
 #include "store/Users.h"
-#include "support/TempFolder.h"
 
 namespace sarvo {
 namespace {
 
-struct KeySnapshot {
-    std::string path;
-    std::vector<RegistryValue> values;
-};
-
-// The whole product tree, keys depth first in enumeration order.
-void Snapshot(const std::string& path, std::vector<KeySnapshot>& out) {
-    out.push_back({path, ListValues(Hive::CurrentUser, path)});
+// The whole product tree, a line per key and per value, keys depth first in enumeration order.
+void Snapshot(const std::string& path, std::vector<std::string>& out) {
+    out.push_back("[" + path + "]");
+    for (const RegistryValue& value : ListValues(Hive::CurrentUser, path)) {
+        out.push_back(value.name + "=" + std::to_string(static_cast<int>(value.type)) + ":" +
+                      std::string(value.data.begin(), value.data.end()));
+    }
     for (const std::string& child : ListSubkeys(Hive::CurrentUser, path))
         Snapshot(path + "\\" + child, out);
 }
 
-std::vector<KeySnapshot> SnapshotProduct() {
-    std::vector<KeySnapshot> snapshot;
+std::vector<std::string> SnapshotProduct() {
+    std::vector<std::string> snapshot;
     Snapshot(kProductKey, snapshot);
     return snapshot;
 }
 
-void ExpectSameTree(const std::vector<KeySnapshot>& a, const std::vector<KeySnapshot>& b) {
-    ASSERT_EQ(a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i) {
-        SCOPED_TRACE(a[i].path);
-        EXPECT_EQ(a[i].path, b[i].path);
-        ASSERT_EQ(a[i].values.size(), b[i].values.size());
-        for (size_t v = 0; v < a[i].values.size(); ++v) {
-            EXPECT_EQ(a[i].values[v].name, b[i].values[v].name);
-            EXPECT_EQ(a[i].values[v].type, b[i].values[v].type);
-            EXPECT_EQ(a[i].values[v].data, b[i].values[v].data);
-        }
-    }
-}
-
-class RegFileTest : public ::testing::Test {
+class RegFileTest : public test::StoreTest {
 protected:
-    ~RegFileTest() override { CloseSettingsStore(); }
-
     void Populate() {
         ASSERT_TRUE(SetMainPageTitle("Caf\xC3\xA9 \"quoted\" back\\slash"));
         ASSERT_TRUE(SetListenPort(8080));
@@ -61,8 +43,6 @@ protected:
         ASSERT_TRUE(SetUser("alice", "pa\"ss"));
         ASSERT_TRUE(WriteText(Hive::CurrentUser, kSettingsKey, "", "default value"));
     }
-
-    test::ScopedSarvoHome m_home;
 };
 
 TEST_F(RegFileTest, ExportThenImportReproducesTheSameTree) {
@@ -75,7 +55,7 @@ TEST_F(RegFileTest, ExportThenImportReproducesTheSameTree) {
     ASSERT_TRUE(DeleteKeyTree(Hive::CurrentUser, kProductKey));
     ASSERT_FALSE(FolderExists("Music"));
     ASSERT_TRUE(ImportRegFile(file, error)) << error;
-    ExpectSameTree(before, SnapshotProduct());
+    EXPECT_EQ(SnapshotProduct(), before);
 }
 
 TEST_F(RegFileTest, TheExportIsUtf16WithTheEditorsHeaderAndForms) {

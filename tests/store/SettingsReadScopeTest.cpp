@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "store/Registry.h"
-#include "support/TempFolder.h"
+#include "store/StoreTest.h"
 
 // Reads inside a scope come from a shared copy of the store; they must answer exactly as the database
 // does, spelling and order included, and see the thread's own writes.
@@ -21,19 +22,12 @@ struct Answers {
     std::vector<RegistryValue> values;
 
     bool operator==(const Answers& other) const {
-        return exists == other.exists && read == other.read && value.name == other.value.name &&
-               value.type == other.value.type && value.data == other.value.data && subkeys == other.subkeys &&
-               ValuesEqual(values, other.values);
-    }
-    static bool ValuesEqual(const std::vector<RegistryValue>& a, const std::vector<RegistryValue>& b) {
-        if (a.size() != b.size())
-            return false;
-        for (size_t index = 0; index < a.size(); ++index) {
-            if (a[index].name != b[index].name || a[index].type != b[index].type ||
-                a[index].data != b[index].data)
-                return false;
-        }
-        return true;
+        const auto same = [](const RegistryValue& a, const RegistryValue& b) {
+            return a.name == b.name && a.type == b.type && a.data == b.data;
+        };
+        return exists == other.exists && read == other.read && same(value, other.value) &&
+               subkeys == other.subkeys &&
+               std::equal(values.begin(), values.end(), other.values.begin(), other.values.end(), same);
     }
 };
 
@@ -46,11 +40,7 @@ Answers Ask(Hive hive, const std::string& key, const std::string& name) {
     return answers;
 }
 
-class SettingsReadScopeTest : public ::testing::Test {
-protected:
-    ~SettingsReadScopeTest() override { CloseSettingsStore(); }
-    test::ScopedSarvoHome m_home;
-};
+using SettingsReadScopeTest = test::StoreTest;
 
 TEST_F(SettingsReadScopeTest, ScopedReadsAnswerAsTheDatabase) {
     ASSERT_TRUE(WriteText(Hive::CurrentUser, "Software\\Maker\\App\\Folders\\Zeta", "Location", "/z"));

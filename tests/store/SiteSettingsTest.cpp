@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "store/RegistryKeys.h"
-#include "support/TempFolder.h"
+#include "store/StoreTest.h"
 
 namespace sarvo {
 namespace {
 
-class SiteSettingsTest : public ::testing::Test {
-protected:
-    ~SiteSettingsTest() override { CloseSettingsStore(); }
-    test::ScopedSarvoHome m_home;
-};
+using SiteSettingsTest = test::StoreTest;
 
 TEST_F(SiteSettingsTest, TheTableHoldsEveryValueOnceWithItsType) {
     const auto& table = SettingsTable();
@@ -52,10 +48,6 @@ TEST_F(SiteSettingsTest, TheListenPortIsClampedOnReading) {
 }
 
 TEST_F(SiteSettingsTest, IpFilterTypesAboveTwoReadAndWriteAsZero) {
-    for (uint32_t type : {0u, 1u, 2u}) {
-        ASSERT_TRUE(WriteIpFilterType(type));
-        EXPECT_EQ(ReadIpFilterType(), type);
-    }
     ASSERT_TRUE(WriteNumber(Hive::CurrentUser, kSettingsKey, "IPFilterType", 5));
     EXPECT_EQ(ReadIpFilterType(), 0u);
     ASSERT_TRUE(WriteIpFilterType(7));

@@ -11,7 +11,7 @@
 
 #include "platform/SpecialFolders.h"
 #include "store/Registry.h"
-#include "support/TempFolder.h"
+#include "store/StoreTest.h"
 
 // Cases that need a second process re-run this binary with SARVO_STORE_CHILD set; the child does its
 // part before the test runner starts and exits.
@@ -61,11 +61,7 @@ int WaitForChild(pid_t pid) {
     return status;
 }
 
-class StoreProcessTest : public ::testing::Test {
-protected:
-    ~StoreProcessTest() override { CloseSettingsStore(); }
-    test::ScopedSarvoHome m_home;
-};
+using StoreProcessTest = test::StoreTest;
 
 TEST_F(StoreProcessTest, AValueWrittenByAnotherProcessIsSeenByTheNextRead) {
     ASSERT_FALSE(kChildDone);
@@ -110,7 +106,8 @@ TEST_F(StoreProcessTest, AWriterKilledMidWayLeavesAWholeReadableStore) {
     std::string text;
     ASSERT_TRUE(ReadText(Hive::CurrentUser, kKey, "big", text, kBigTextLength + 1));
     ASSERT_EQ(text.size(), kBigTextLength);
-    EXPECT_EQ(text.find_first_not_of(text[0]), std::string::npos) << "a text must be one writing, never a mix";
+    EXPECT_EQ(text.find_first_not_of(text[0]), std::string::npos)
+        << "a text must be one writing, never a mix";
     ASSERT_TRUE(ReadNumber(Hive::CurrentUser, kKey, "round", round));
     EXPECT_TRUE(WriteNumber(Hive::CurrentUser, kKey, "after", 1)) << "the store takes writes again";
 }

@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "store/Registry.h"
-#include "support/TempFolder.h"
+#include "store/StoreTest.h"
 
 namespace sarvo {
 namespace {
 
-class UsersTest : public ::testing::Test {
-protected:
-    ~UsersTest() override { CloseSettingsStore(); }
-    test::ScopedSarvoHome m_home;
-};
+using UsersTest = test::StoreTest;
 
 TEST_F(UsersTest, NamesIgnoreCaseAndPasswordsMatchExactly) {
     ASSERT_TRUE(SetUser("Alice", "Secret"));
