@@ -133,7 +133,7 @@ TEST_F(DirectoryFixture, PatternsSelectAndNamesListOneEntry) {
     EXPECT_EQ(Names(List("missing/*")), "");
 }
 
-TEST_F(DirectoryFixture, GetFindDataDescribesOnePath) {
+TEST_F(DirectoryFixture, GetFindDataDescribesOnePathOrLeavesTheRecord) {
     FindData data;
     ASSERT_TRUE(GetFindData(m_folder.Child("a.txt"), data));
     EXPECT_EQ(data.name, "a.txt");
@@ -147,10 +147,8 @@ TEST_F(DirectoryFixture, GetFindDataDescribesOnePath) {
     ASSERT_TRUE(GetFindData("/", data));
     EXPECT_EQ(data.name, "");
     EXPECT_NE(data.attributes & kFileAttributeDirectory, 0u);
-}
 
-TEST_F(DirectoryFixture, GetFindDataOfAMissingPathIsFalseAndLeavesTheRecord) {
-    FindData data;
+    // A path that names nothing leaves the record as it was.
     data.name = "untouched";
     data.size = 77;
     EXPECT_FALSE(GetFindData(m_folder.Child("missing"), data));
