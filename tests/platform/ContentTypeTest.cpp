@@ -114,11 +114,6 @@ TEST(ContentTypeTest, SystemLookupUsesMimeTypesOrTheBuiltInTable) {
     std::optional<ContentTypeTable> system = ContentTypeTable::FromFile(kSystemMimeTypesPath);
     const ContentTypeTable expected = system ? std::move(*system) : ContentTypeTable::BuiltIn();
     EXPECT_EQ(SystemContentTypes().Size(), expected.Size());
-    for (const char* name :
-         {"page.html", "photo.jpg", "song.mp3", "data.json", "photo.2005.jpg", "Makefile"}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(LookupContentType(name), expected.Lookup(name));
-    }
     // True of mime.types and of the built-in table alike.
     EXPECT_EQ(LookupContentType("page.html"), "text/html");
     EXPECT_EQ(LookupContentType("photo.2005.jpg"), kUnknownContentType);

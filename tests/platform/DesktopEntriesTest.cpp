@@ -113,7 +113,7 @@ TEST(DesktopEntry, EmptyNameDoesNothing) {
     EXPECT_FALSE(std::filesystem::exists(home.Child("Desktop/.desktop")));
 }
 
-TEST(DesktopEntry, DesktopDeletionLeavesTheMenuEntryAndSucceedsTwice) {
+TEST(DesktopEntry, EachDeletionLeavesWhatIsNotItsOwn) {
     test::ScopedSarvoHome home;
     Shortcut shortcut = TestShortcut();
     ASSERT_TRUE(CreateDesktopShortcut(shortcut));
@@ -122,12 +122,8 @@ TEST(DesktopEntry, DesktopDeletionLeavesTheMenuEntryAndSucceedsTwice) {
     EXPECT_FALSE(DesktopShortcutExists(shortcut));
     EXPECT_TRUE(std::filesystem::exists(StartMenuShortcutPath(shortcut)));
     EXPECT_TRUE(DeleteDesktopShortcut(shortcut)) << "deleting an entry that is already gone succeeds";
-}
 
-TEST(DesktopEntry, MenuFolderGoesOnlyWhenEmpty) {
-    test::ScopedSarvoHome home;
-    Shortcut shortcut = TestShortcut();
-    ASSERT_TRUE(CreateStartMenuShortcut(shortcut));
+    // The menu folder goes only when it is empty.
     std::string other = home.WriteFile("applications/keldanworks/pictorn.desktop", "[Desktop Entry]\n");
     EXPECT_TRUE(DeleteStartMenuShortcut(shortcut));
     EXPECT_FALSE(std::filesystem::exists(StartMenuShortcutPath(shortcut)));

@@ -11,15 +11,9 @@ namespace {
 
 SystemTime MakeTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
                     int milliseconds = 0) {
-    SystemTime time;
-    time.year = static_cast<uint16_t>(year);
-    time.month = static_cast<uint16_t>(month);
-    time.day = static_cast<uint16_t>(day);
-    time.hour = static_cast<uint16_t>(hour);
-    time.minute = static_cast<uint16_t>(minute);
-    time.second = static_cast<uint16_t>(second);
-    time.milliseconds = static_cast<uint16_t>(milliseconds);
-    return time;
+    auto field = [](int value) { return static_cast<uint16_t>(value); };
+    return SystemTime{field(year),   field(month),       0, field(day), field(hour), field(minute),
+                      field(second), field(milliseconds)};
 }
 
 TEST(FileTimeTest, UnixSecondsAndTimespecsConvertBothWays) {
@@ -45,15 +39,12 @@ struct CalendarCase {
     int dayOfWeek;
 };
 
+// Whole days, leap rules and weekdays are covered day by day below; these rows are times of day.
 TEST(FileTimeTest, TicksAndCalendarTimesConvertBothWays) {
     const CalendarCase cases[] = {
-        {"tick 0", 0, MakeTime(1601, 1, 1), 1},
-        {"Unix epoch", kUnixEpochTicks, MakeTime(1970, 1, 1), 4},
         {"milliseconds survive", kUnixEpochTicks + 1234 * kTicksPerMillisecond,
          MakeTime(1970, 1, 1, 0, 0, 1, 234), 4},
         {"the HTTP example", 124285853770000000u, MakeTime(1994, 11, 6, 8, 49, 37), 0},
-        {"leap day of 2000", 125962560000000000u, MakeTime(2000, 2, 29), 2},
-        {"day after 28 Feb 1900", 94405824000000000u, MakeTime(1900, 3, 1), 4},
         {"last second of 1999", 125911583990000000u, MakeTime(1999, 12, 31, 23, 59, 59), 5},
     };
     for (const CalendarCase& c : cases) {

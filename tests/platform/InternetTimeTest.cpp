@@ -6,15 +6,9 @@ namespace sarvo {
 namespace {
 
 SystemTime MakeTime(int year, int month, int day, int hour, int minute, int second, int milliseconds = 0) {
-    SystemTime time;
-    time.year = static_cast<uint16_t>(year);
-    time.month = static_cast<uint16_t>(month);
-    time.day = static_cast<uint16_t>(day);
-    time.hour = static_cast<uint16_t>(hour);
-    time.minute = static_cast<uint16_t>(minute);
-    time.second = static_cast<uint16_t>(second);
-    time.milliseconds = static_cast<uint16_t>(milliseconds);
-    return time;
+    auto field = [](int value) { return static_cast<uint16_t>(value); };
+    return SystemTime{field(year),   field(month),       0, field(day), field(hour), field(minute),
+                      field(second), field(milliseconds)};
 }
 
 struct FormatCase {

@@ -77,13 +77,10 @@ TEST(LocalAddressesTest, RealAddressesComeFirstAndEachAddressOnce) {
 }
 
 TEST(LocalAddressesTest, LoopbackIsTheWhole127Network) {
-    EXPECT_TRUE(IsLoopbackAddress(A("127.0.0.1")));
-    EXPECT_TRUE(IsLoopbackAddress(A("127.0.1.1")));
-    EXPECT_TRUE(IsLoopbackAddress(A("127.255.255.255")));
-    EXPECT_FALSE(IsLoopbackAddress(A("126.255.255.255")));
-    EXPECT_FALSE(IsLoopbackAddress(A("128.0.0.1")));
-    EXPECT_FALSE(IsLoopbackAddress(A("1.0.0.127")));
-    EXPECT_FALSE(IsLoopbackAddress(0));
+    for (const char* text : {"127.0.0.1", "127.0.1.1", "127.255.255.255"})
+        EXPECT_TRUE(IsLoopbackAddress(A(text))) << text;
+    for (const char* text : {"126.255.255.255", "128.0.0.1", "1.0.0.127", "0.0.0.0"})
+        EXPECT_FALSE(IsLoopbackAddress(A(text))) << text;
 }
 
 // The ordering rule is the merge's, checked above; here only that the system's lists reach it.

@@ -21,21 +21,16 @@ struct RangeCase {
 
 TEST(ParseByteRange, Table) {
     const RangeCase cases[] = {
-        {"first and last", "bytes=0-99", 1000, true, 0, 99},
-        {"open end", "bytes=500-", 1000, true, 500, 999},
-        {"suffix", "bytes=-100", 1000, true, 900, 999},
+        // The three forms, a range past the end, two ranges and another unit are asserted on the wire
+        // (ServerIntegrationTest); these are the edges.
         {"unit in any case", "BYTES=1-2", 1000, true, 1, 2},
         {"one byte", "bytes=999-999", 1000, true, 999, 999},
         {"whole file as a suffix", "bytes=-1000", 1000, true, 0, 999},
         {"last byte as a suffix", "bytes=-1", 1000, true, 999, 999},
         {"one-byte file", "bytes=0-", 1, true, 0, 0},
-        {"last beyond the end", "bytes=0-1000", 1000, false, 0, 0},
-        {"open end at the size", "bytes=1000-", 1000, false, 0, 0},
         {"suffix longer than the file", "bytes=-1001", 1000, false, 0, 0},
         {"empty suffix", "bytes=-0", 1000, false, 0, 0},
         {"first after last", "bytes=10-5", 1000, false, 0, 0},
-        {"two ranges", "bytes=0-10,20-30", 1000, false, 0, 0},
-        {"another unit", "items=0-5", 1000, false, 0, 0},
         {"blank before the unit", " bytes=0-5", 1000, false, 0, 0},
         {"blank after the unit", "bytes =0-5", 1000, false, 0, 0},
         {"blank after '='", "bytes= 0-5", 1000, false, 0, 0},
