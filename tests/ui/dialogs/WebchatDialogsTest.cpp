@@ -27,10 +27,6 @@ struct MembersCase {
     bool okEnabled;
 };
 
-void PrintTo(const MembersCase& c, std::ostream* out) {
-    *out << PlainName(c.typed);
-}
-
 class StartWebchatTest : public DialogTest, public ::testing::WithParamInterface<MembersCase> {};
 
 TEST_P(StartWebchatTest, OkNeedsTwoToNineHundredNinetyNineMembers) {
@@ -85,8 +81,6 @@ private:
 
 class WebchatManagementTest : public ::testing::Test {
 protected:
-    WebchatManagementTest() { EnsureApplication(); }
-
     void SetUp() override {
         ASSERT_TRUE(m_server.Started());
         ASSERT_TRUE(StartChatRoom(kDefaultChatMembers));
@@ -108,13 +102,6 @@ protected:
 
     sarvo::test::LoopbackServer m_server;
 };
-
-QStringList Column(ReportList* list, int column) {
-    QStringList texts;
-    for (int row = 0; row < list->Model().rowCount(); ++row)
-        texts.append(list->Model().Row(row)[column]);
-    return texts;
-}
 
 bool AutoBlocksLoopback() {
     const std::vector<uint8_t> list = ReadAutoBlockList();
