@@ -46,16 +46,8 @@ protected:
     FoldersFilesPanelTest() : m_folders(m_files) {}
 
     void SelectFolder(const QString& text) {
-        for (int row = 0; row < m_folders.Model().rowCount(); ++row) {
-            if (m_folders.Model().Text(row) == text) {
-                m_folders.selectionModel()->setCurrentIndex(
-                    m_folders.Model().index(row),
-                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-                m_folders.RefillFiles();
-                return;
-            }
-        }
-        ADD_FAILURE() << "no folder row " << qPrintable(text);
+        EXPECT_TRUE(test::SelectFolderRow(m_folders, text)) << qPrintable(text);
+        m_folders.RefillFiles();
     }
 
     QStringList FileNames() {

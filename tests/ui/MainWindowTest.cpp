@@ -65,19 +65,6 @@ protected:
     QString Status() { return m_window.findChild<QLabel*>(QString::fromLatin1(kStatusLineName))->text(); }
     QString BaseUrl() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_home.Port()); }
 
-    void SelectRow(QAbstractItemView& list, int row) {
-        list.selectionModel()->setCurrentIndex(
-            list.model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
-
-    int FolderRow(const QString& name) {
-        for (int row = 0; row < m_window.Folders().Model().rowCount(); ++row) {
-            if (m_window.Folders().Model().Text(row) == name)
-                return row;
-        }
-        return -1;
-    }
-
     test::WindowHome m_home;
     MainWindow m_window;
 };
@@ -163,23 +150,16 @@ TEST_F(MainWindowTest, UrlCarriesThePortOnlyWhenItIsNot80) {
     }
 }
 
-TEST_F(MainWindowTest, PublishedNameIsEscapedInTheUrl) {
-    m_home.ShareFolder("My #1 100%");
-    m_window.Folders().Model().Fill();
-    ASSERT_TRUE(StartThroughButton(m_window));
-    SelectRow(m_window.Folders(), FolderRow(QStringLiteral("My #1 100%")));
-    ASSERT_TRUE(WaitFor([&] { return m_window.UrlText() != BaseUrl(); }));
-    EXPECT_EQ(m_window.UrlText(), BaseUrl() + QStringLiteral("My%20%231%20100%25/"));
-}
-
-// A phone's camera reads the QR code back: zbarimg decodes the picture the "QR" button shows.
-TEST_F(MainWindowTest, QrButtonShowsTheAddressAsACameraReadsIt) {
+// The published name is escaped in the address, and a phone's camera reads the QR code back: zbarimg
+// decodes the picture the "QR" button shows.
+TEST_F(MainWindowTest, QrButtonShowsTheEscapedAddressAsACameraReadsIt) {
     m_home.ShareFolder("My #1 100%");
     m_window.Folders().Model().Fill();
     EXPECT_FALSE(Button(kButtonQrCode)->isEnabled());
     ASSERT_TRUE(StartThroughButton(m_window));
-    SelectRow(m_window.Folders(), FolderRow(QStringLiteral("My #1 100%")));
+    ASSERT_TRUE(test::SelectFolderRow(m_window.Folders(), QStringLiteral("My #1 100%")));
     ASSERT_TRUE(WaitFor([&] { return m_window.UrlText() != BaseUrl(); }));
+    EXPECT_EQ(m_window.UrlText(), BaseUrl() + QStringLiteral("My%20%231%20100%25/"));
 
     const QString picture = QString::fromStdString(m_home.Home().Path()) + QStringLiteral("/qr.png");
     bool saved = false;
@@ -211,14 +191,16 @@ TEST_F(MainWindowTest, UrlFollowsTheFocusedListFirst) {
     QPushButton* close = Button(kButtonClose);
 
     // Only the folder selected: its address, whichever control has the focus.
-    SelectRow(m_window.Folders(), FolderRow(QStringLiteral("Music")));
+    ASSERT_TRUE(test::SelectFolderRow(m_window.Folders(), QStringLiteral("Music")));
     ASSERT_TRUE(WaitFor([&] { return m_window.Files().Model().rowCount() == 1; }));
     close->setFocus();
     m_window.HandleCommand(CMD_REFRESH_URL);
     EXPECT_EQ(m_window.UrlText(), folderUrl);
 
     // A file selected too: the file's address unless the folders list has the focus.
-    SelectRow(m_window.Files(), 0);
+    m_window.Files().selectionModel()->setCurrentIndex(
+        m_window.Files().Model().index(0, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_window.HandleCommand(CMD_REFRESH_URL);
     EXPECT_EQ(m_window.UrlText(), fileUrl);
     m_window.Folders().setFocus();

@@ -4,19 +4,14 @@
 #include <QDir>
 #include <QWidget>
 
-#include "QtTestApp.h"
 #include "support/TempFolder.h"
 #include "ui/BringWindowToFront.h"
 #include "ui/BrowseForFolder.h"
+#include "ui/WindowFixture.h"
 
 namespace {
 
-class ShellDialogs : public ::testing::Test {
-protected:
-    void SetUp() override { sarvo::test::EnsureQtApplication(); }
-};
-
-TEST_F(ShellDialogs, BrowseStartsAtTheGivenFolderAndReturnsTheChosenOne) {
+TEST(ShellDialogs, BrowseStartsAtTheGivenFolderAndReturnsTheChosenOne) {
     sarvo::test::TempFolder folders;
     folders.WriteFile("start/keep", "");
     folders.WriteFile("chosen/keep", "");
@@ -28,7 +23,7 @@ TEST_F(ShellDialogs, BrowseStartsAtTheGivenFolderAndReturnsTheChosenOne) {
     EXPECT_EQ(path, folders.Child("chosen"));
 }
 
-TEST_F(ShellDialogs, BrowseFromAMissingFolderStartsAtHomeAndCancelKeepsThePath) {
+TEST(ShellDialogs, BrowseFromAMissingFolderStartsAtHomeAndCancelKeepsThePath) {
     std::string path = "/no/such/folder";
     QString openedAt;
     sarvo::test::AnswerNextFolderDialog(&openedAt, QString());
@@ -37,7 +32,7 @@ TEST_F(ShellDialogs, BrowseFromAMissingFolderStartsAtHomeAndCancelKeepsThePath) 
     EXPECT_EQ(path, "/no/such/folder");
 }
 
-TEST_F(ShellDialogs, HiddenOrMinimizedWindowComesBack) {
+TEST(ShellDialogs, HiddenOrMinimizedWindowComesBack) {
     QWidget hidden;
     BringWindowToFront(&hidden);
     EXPECT_TRUE(hidden.isVisible());

@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include "QtTestApp.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -69,7 +68,6 @@ private:
 
 class SingleInstanceProcesses : public ::testing::Test {
 protected:
-    void SetUp() override { sarvo::test::EnsureQtApplication(); }
     // Also this process's SARVO_HOME, so that SingleInstance::ServerName() here names the probes' socket.
     sarvo::test::ScopedSarvoHome m_home;
 };

@@ -28,16 +28,6 @@ bool Save(QWidget& window, const QString& folder, const char* name) {
     return saved;
 }
 
-bool SelectFolderRow(sarvo::ui::FoldersListView& folders, const QString& text) {
-    for (int row = 0; row < folders.Model().rowCount(); ++row) {
-        if (folders.Model().Text(row) == text) {
-            folders.setCurrentIndex(folders.Model().index(row));
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,7 +49,7 @@ int main(int argc, char** argv) {
     ok = Save(window, folder, "main-stopped.png") && ok;
 
     ok = sarvo::test::StartThroughButton(window) && sarvo::IsServerRunning() && ok;
-    ok = SelectFolderRow(window.Folders(), QStringLiteral("Music")) && ok;
+    ok = sarvo::test::SelectFolderRow(window.Folders(), QStringLiteral("Music")) && ok;
     window.Folders().setFocus();
     ok = Save(window, folder, "main-running-folder.png") && ok;
     {

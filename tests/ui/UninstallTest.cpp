@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "QtTestApp.h"
 #include "platform/DesktopEntries.h"
 #include "store/FirstRun.h"
 #include "store/Registry.h"
@@ -17,47 +16,37 @@
 #include "store/SiteSettings.h"
 #include "support/TempFolder.h"
 #include "ui/FirstRunStep.h"
+#include "ui/WindowFixture.h"
 
 namespace {
 
 using sarvo::Hive;
 
-// A home after the first run, with a setting of the owner's and the launchers in place.
-class UninstallSteps : public ::testing::Test {
-protected:
-    void SetUp() override {
-        sarvo::test::EnsureQtApplication();
-        RunFirstRunStep();
-        ASSERT_TRUE(sarvo::SetMainPageTitle("Ann's files"));
-        ASSERT_TRUE(sarvo::WriteText(Hive::CurrentUser, sarvo::kFoldersKey, "Music", "/home/ann/Music"));
-        ASSERT_TRUE(sarvo::DesktopShortcutExists(sarvo::ProgramShortcut()));
-        m_stranger = m_home.WriteFile("applications/other.desktop", "[Desktop Entry]\n");
-    }
+// A home after the first run, with a setting of the owner's and the launchers in place: No changes
+// nothing, Yes then removes the launchers and both settings keys.
+TEST(UninstallSteps, NoChangesNothingAndYesRemovesLaunchersAndBothSettingsKeys) {
+    sarvo::test::ScopedSarvoHome home;
+    RunFirstRunStep();
+    ASSERT_TRUE(sarvo::SetMainPageTitle("Ann's files"));
+    ASSERT_TRUE(sarvo::WriteText(Hive::CurrentUser, sarvo::kFoldersKey, "Music", "/home/ann/Music"));
+    ASSERT_TRUE(sarvo::DesktopShortcutExists(sarvo::ProgramShortcut()));
+    const std::string stranger = home.WriteFile("applications/other.desktop", "[Desktop Entry]\n");
 
-    sarvo::test::ScopedSarvoHome m_home;
-    std::string m_stranger;
-};
+    sarvo::test::AnswerNextMessageBox(QMessageBox::No);
+    EXPECT_FALSE(ConfirmAndRemoveUserData(nullptr));
+    EXPECT_TRUE(sarvo::DesktopShortcutExists(sarvo::ProgramShortcut()));
+    EXPECT_TRUE(std::filesystem::exists(sarvo::StartMenuShortcutPath(sarvo::ProgramShortcut())));
+    EXPECT_EQ(sarvo::GetMainPageTitle(), "Ann's files");
+    EXPECT_TRUE(sarvo::HasInitFlag());
 
-TEST_F(UninstallSteps, YesRemovesLaunchersAndBothSettingsKeys) {
-    sarvo::test::AnswerNextMessageBox(sarvo::test::Answer::Yes);
+    sarvo::test::AnswerNextMessageBox(QMessageBox::Yes);
     EXPECT_TRUE(ConfirmAndRemoveUserData(nullptr));
-
     EXPECT_FALSE(sarvo::DesktopShortcutExists(sarvo::ProgramShortcut()));
     EXPECT_FALSE(std::filesystem::exists(sarvo::StartMenuFolderPath()));
     EXPECT_FALSE(sarvo::KeyExists(Hive::CurrentUser, sarvo::kProductKey));
     EXPECT_FALSE(sarvo::KeyExists(Hive::LocalMachine, sarvo::kFirstRunKey));
     EXPECT_FALSE(sarvo::HasInitFlag());
-    EXPECT_TRUE(std::filesystem::exists(m_stranger));
-}
-
-TEST_F(UninstallSteps, NoChangesNothing) {
-    sarvo::test::AnswerNextMessageBox(sarvo::test::Answer::No);
-    EXPECT_FALSE(ConfirmAndRemoveUserData(nullptr));
-
-    EXPECT_TRUE(sarvo::DesktopShortcutExists(sarvo::ProgramShortcut()));
-    EXPECT_TRUE(std::filesystem::exists(sarvo::StartMenuShortcutPath(sarvo::ProgramShortcut())));
-    EXPECT_EQ(sarvo::GetMainPageTitle(), "Ann's files");
-    EXPECT_TRUE(sarvo::HasInitFlag());
+    EXPECT_TRUE(std::filesystem::exists(stranger));
 }
 
 // The whole last step in a child process standing for the program: it must end with 123 and leave a

@@ -110,18 +110,8 @@ protected:
 
     FoldersListView& Folders() { return m_window.Folders(); }
 
-    int FolderRow(const QString& text) {
-        for (int row = 0; row < Folders().Model().rowCount(); ++row) {
-            if (Folders().Model().Text(row) == text)
-                return row;
-        }
-        return -1;
-    }
-
     void SelectFolder(const QString& text) {
-        Folders().selectionModel()->setCurrentIndex(
-            Folders().Model().index(FolderRow(text)),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        EXPECT_TRUE(test::SelectFolderRow(Folders(), text)) << qPrintable(text);
         Folders().RefillFiles();
     }
 

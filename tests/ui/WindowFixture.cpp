@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include "store/Folders.h"
 #include "store/SiteSettings.h"
 #include "support/LoopbackServer.h"
+#include "ui/FoldersListView.h"
 #include "ui/MainWindow.h"
 
 namespace sarvo::test {
@@ -69,6 +71,35 @@ void AnswerNextMessageBox(QMessageBox::StandardButton answer, QString* shownText
         else
             box->reject();
         poll->deleteLater();
+    });
+    poll->start(20);
+}
+
+bool SelectFolderRow(ui::FoldersListView& folders, const QString& text) {
+    for (int row = 0; row < folders.Model().rowCount(); ++row) {
+        if (folders.Model().Text(row) == text) {
+            folders.selectionModel()->setCurrentIndex(
+                folders.Model().index(row), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            return true;
+        }
+    }
+    return false;
+}
+
+void AnswerNextFolderDialog(QString* openedAt, const QString& folder) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, openedAt, folder] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        *openedAt = dialog->directory().absolutePath();
+        if (folder.isEmpty())
+            return dialog->reject();
+        dialog->setDirectory(folder);
+        // QFileDialog's accept, which reads the choice, is reached through QDialog's public one.
+        static_cast<QDialog*>(dialog)->accept();
     });
     poll->start(20);
 }

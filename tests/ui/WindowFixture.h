@@ -10,8 +10,9 @@
 #include "support/TempFolder.h"
 
 namespace sarvo::ui {
+class FoldersListView;
 class MainWindow;
-}
+}  // namespace sarvo::ui
 
 namespace sarvo::test {
 
@@ -38,6 +39,14 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 // Answers the next message box that opens (within ten seconds) with the given button; its text is
 // handed back in *shownText when asked. A box without that button is closed, as with Escape.
 void AnswerNextMessageBox(QMessageBox::StandardButton answer, QString* shownText = nullptr);
+
+// Makes the folders list's row with this text the current and only selected one; false when there is
+// no such row.
+bool SelectFolderRow(ui::FoldersListView& folders, const QString& text);
+
+// Answers the next folder dialog: reports the folder it opened at into openedAt, then chooses the
+// folder (or cancels when folder is empty).
+void AnswerNextFolderDialog(QString* openedAt, const QString& folder);
 
 // Presses "Start Server" and waits for the outcome.
 bool StartThroughButton(ui::MainWindow& window);

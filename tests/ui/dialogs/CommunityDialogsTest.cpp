@@ -27,37 +27,10 @@
 namespace sarvo::ui::test {
 namespace {
 
-QStringList Column(ReportList* list, int column) {
-    QStringList texts;
-    for (int row = 0; row < list->Model().rowCount(); ++row)
-        texts.append(list->Model().Row(row)[column]);
-    return texts;
-}
-
-struct Answer {
-    QString asked;
-    bool iconless = false;
-};
-
-// Answers the next message box and tells what it asked.
-void AnswerNextQuestion(QMessageBox::StandardButton button, Answer& answer) {
-    WhenModalOpens([button, &answer](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        ASSERT_NE(box, nullptr);
-        answer.asked = box->windowTitle() + QLatin1Char('|') + box->text();
-        answer.iconless = box->icon() == QMessageBox::NoIcon;
-        box->button(button)->click();
-    });
-}
-
 struct IdCase {
     const char* typed;
     bool okEnabled;
 };
-
-void PrintTo(const IdCase& c, std::ostream* out) {
-    *out << PlainName(c.typed);
-}
 
 class AddMemberTest : public DialogTest, public ::testing::WithParamInterface<IdCase> {};
 
@@ -83,10 +56,6 @@ struct HostCase {
     const char* loginUrl;
     bool okEnabled;
 };
-
-void PrintTo(const HostCase& c, std::ostream* out) {
-    *out << c.description;
-}
 
 class AddUpdateHostTest : public DialogTest, public ::testing::WithParamInterface<HostCase> {};
 
@@ -266,7 +235,6 @@ TEST_F(DialogTest, CommunityMemberAddsEditsAndRemovesHostRecords) {
 
 // This server is its own community host: the member record points its login at the loopback server.
 TEST(CommunityMemberLoginTest, ClosingTheDialogStartsALoginPassAtOnce) {
-    EnsureApplication();
     sarvo::test::LoopbackServer server;
     ASSERT_TRUE(server.Started());
     ASSERT_TRUE(SetWebCommHost(true));

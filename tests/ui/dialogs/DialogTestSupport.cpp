@@ -1,5 +1,6 @@
 #include "DialogTestSupport.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -7,8 +8,9 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
-#include <cstdlib>
 #include <memory>
+
+#include "ui/dialogs/ReportList.h"
 
 namespace sarvo::ui::test {
 namespace {
@@ -16,32 +18,7 @@ namespace {
 constexpr int kPollMs = 10;
 constexpr int kModalWaitMs = 5000;
 
-QApplication* g_application = nullptr;
-
-// The application goes before the process ends, while everything it refers to still exists; left to
-// the destruction of statics, it would outlive parts of Qt and crash on the way out.
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    void TearDown() override {
-        delete g_application;
-        g_application = nullptr;
-    }
-};
-
-const ::testing::Environment* const kApplicationEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
-
 }  // namespace
-
-void EnsureApplication() {
-    if (QApplication::instance())
-        return;
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "ui_dialogs_tests";
-    static char* argv[] = {name, nullptr};
-    g_application = new QApplication(argc, argv);
-}
 
 void WhenModalOpens(std::function<void(QWidget*)> act) {
     QWidget* below = QApplication::activeModalWidget();
@@ -63,6 +40,23 @@ void WhenModalOpens(std::function<void(QWidget*)> act) {
         }
     });
     timer->start(kPollMs);
+}
+
+void AnswerNextQuestion(QMessageBox::StandardButton button, Answer& answer) {
+    WhenModalOpens([button, &answer](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        answer.asked = box->windowTitle() + QLatin1Char('|') + box->text();
+        answer.iconless = box->icon() == QMessageBox::NoIcon;
+        box->button(button)->click();
+    });
+}
+
+QStringList Column(ReportList* list, int column) {
+    QStringList texts;
+    for (int row = 0; row < list->Model().rowCount(); ++row)
+        texts.append(list->Model().Row(row)[column]);
+    return texts;
 }
 
 bool WaitUntil(const std::function<bool()>& done) {

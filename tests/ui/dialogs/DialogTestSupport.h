@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QWidget>
 
 #include <functional>
@@ -14,15 +15,28 @@
 class QAbstractButton;
 class QLineEdit;
 
-// The dialogs driven offscreen, each case with a settings home of its own.
-namespace sarvo::ui::test {
+// The dialogs driven offscreen (the application is made by the tests' main), each case with a settings
+// home of its own.
+namespace sarvo::ui {
+class ReportList;
+}
 
-// The one QApplication of the test process, on the offscreen platform unless one is set.
-void EnsureApplication();
+namespace sarvo::ui::test {
 
 // Runs act on the next modal dialog that opens above the current one (a nested editor or a message
 // box), once it is shown; fails the test when none opens within a few seconds.
 void WhenModalOpens(std::function<void(QWidget* modal)> act);
+
+// What the next message box asked (caption|text) and whether it came without an icon, once answered.
+struct Answer {
+    QString asked;
+    bool iconless = false;
+};
+// Answers the next message box that opens above the current dialog with the button.
+void AnswerNextQuestion(QMessageBox::StandardButton button, Answer& answer);
+
+// The texts of a report list's column, in the model's order.
+QStringList Column(ReportList* list, int column);
 
 // Processes events until done() holds or a few seconds have passed; returns done().
 bool WaitUntil(const std::function<bool()>& done);
@@ -37,7 +51,6 @@ std::string CaseName(size_t index, const char* text);
 
 class DialogTest : public ::testing::Test {
 protected:
-    DialogTest() { EnsureApplication(); }
     ~DialogTest() override { CloseSettingsStore(); }
 
     sarvo::test::ScopedSarvoHome m_home;

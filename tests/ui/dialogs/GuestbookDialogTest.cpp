@@ -42,13 +42,6 @@ std::string WriteMessage(const sarvo::test::TempFolder& home, const std::string&
     return path;
 }
 
-QStringList Column(ReportList* list, int column) {
-    QStringList texts;
-    for (int row = 0; row < list->Model().rowCount(); ++row)
-        texts.append(list->Model().Row(row)[column]);
-    return texts;
-}
-
 void Select(ReportList* list, std::initializer_list<int> rows) {
     list->clearSelection();
     for (const int row : rows)
@@ -93,15 +86,10 @@ TEST_F(DialogTest, GuestbookDeletesTheSelectedMessagesOnlyOnYes) {
     auto* list = Child<ReportList>(&dialog, kReceivedMessages);
     for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         Select(list, {0, 2});
-        QString asked;
-        WhenModalOpens([&asked, answer](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(box, nullptr);
-            asked = box->windowTitle() + QLatin1Char('|') + box->text();
-            box->button(answer)->click();
-        });
+        Answer asked;
+        AnswerNextQuestion(answer, asked);
         Child<QPushButton>(&dialog, kDeleteButton)->click();
-        EXPECT_EQ(asked, QStringLiteral("Guestbook|Delete selected messages?"));
+        EXPECT_EQ(asked.asked, QStringLiteral("Guestbook|Delete selected messages?"));
     }
     EXPECT_EQ(Column(list, 0), QStringList{"10.0.0.2"});
     EXPECT_FALSE(std::filesystem::exists(a));

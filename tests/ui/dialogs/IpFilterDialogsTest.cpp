@@ -39,10 +39,6 @@ struct AddressCase {
     IpFields fields;
 };
 
-void PrintTo(const AddressCase& c, std::ostream* out) {
-    *out << PlainName(c.text);
-}
-
 class IpAddressEditorTest : public DialogTest, public ::testing::WithParamInterface<AddressCase> {};
 
 TEST_P(IpAddressEditorTest, OkNeedsFourNumbersBelow256NotAllZero) {

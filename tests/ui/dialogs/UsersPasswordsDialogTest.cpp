@@ -39,10 +39,6 @@ struct UserCase {
     bool okEnabled;
 };
 
-void PrintTo(const UserCase& c, std::ostream* out) {
-    *out << PlainName(c.name);
-}
-
 class UserPasswordTest : public DialogTest, public ::testing::WithParamInterface<UserCase> {};
 
 TEST_P(UserPasswordTest, OkNeedsThreeCharactersOfNameAndSixOfPasswordAfterTrimming) {

@@ -40,10 +40,6 @@ struct PortCase {
     bool okEnabled;
 };
 
-void PrintTo(const PortCase& c, std::ostream* out) {
-    *out << PlainName(c.typed);
-}
-
 class WebSitePortTest : public DialogTest, public ::testing::WithParamInterface<PortCase> {};
 
 TEST_P(WebSitePortTest, OkIsEnabledOnlyForAPortFrom1To65535) {
