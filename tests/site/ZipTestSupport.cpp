@@ -1,11 +1,15 @@
 #include "ZipTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <sstream>
+
+#include "platform/TempFile.h"
 
 namespace sarvo::test {
 namespace {
@@ -89,6 +93,23 @@ std::string TextBytes(size_t length, unsigned seed) {
     }
     out.resize(length);
     return out;
+}
+
+std::string DescriptorContent(int descriptor) {
+    std::string out;
+    char buffer[65536];
+    for (ssize_t got; (got = ::pread(descriptor, buffer, sizeof buffer, static_cast<off_t>(out.size()))) > 0;)
+        out.append(buffer, static_cast<size_t>(got));
+    return out;
+}
+
+std::string ZipBytes(const std::string& path, ZipSubfolders subfolders) {
+    TempFile file = CreateTempFile(TempFileMode::DeleteOnClose);
+    ZipJob job;
+    EXPECT_EQ(ZipFolder(path, file.Descriptor(), subfolders, job), kZipOk) << path;
+    std::string bytes = DescriptorContent(file.Descriptor());
+    EXPECT_EQ(job.Current().finalLength, bytes.size()) << path;
+    return bytes;
 }
 
 void MakeMixedTree(const std::string& root) {
