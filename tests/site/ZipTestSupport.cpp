@@ -112,6 +112,17 @@ std::string ZipBytes(const std::string& path, ZipSubfolders subfolders) {
     return bytes;
 }
 
+std::string UploadRequest(const std::string& folderPath, const std::string& fileName,
+                          const std::string& data) {
+    const std::string boundary = "----sarvoUploadBoundary";
+    const std::string body = "--" + boundary +
+                             "\r\nContent-Disposition: form-data; name=\"fp\"; filename=\"" + fileName +
+                             "\"\r\n\r\n" + data + "\r\n--" + boundary + "--\r\n";
+    return "POST " + folderPath +
+           " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; boundary=" + boundary +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
 void MakeMixedTree(const std::string& root) {
     WriteWholeFile(root + "/readme.txt", TextBytes(200000, 1));
     WriteWholeFile(root + "/random.bin", RandomBytes(300000, 2));

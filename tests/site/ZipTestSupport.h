@@ -32,6 +32,10 @@ std::string DescriptorContent(int descriptor);
 // and the length it publishes is what it wrote.
 std::string ZipBytes(const std::string& path, ZipSubfolders subfolders);
 
+// A browser's POST of one file to a folder's page (a URL path ending in "/"), as multipart form data.
+std::string UploadRequest(const std::string& folderPath, const std::string& fileName,
+                          const std::string& data);
+
 // Fills root with files of every kind the traversal rules name: text and random files, an empty
 // file, files of exactly one read block, hidden files, names with blanks and UTF-8, a thumbnail
 // index, sub-folders two deep, dot-folders at both levels (with files that must not be archived)
