@@ -157,23 +157,12 @@ TEST_F(FolderListingTest, NamesAreEncodedInLinksAndEscapedInText) {
         bool folder;
         std::vector<const char*> links;
     } cases[] = {
-        {"with blank.txt", false, {"<a href=\"with%20blank.txt\">with blank.txt</a>"}},
+        // Blanks, '#', '%', UTF-8 and a folder's links are in the whole page at the top of a share.
         {"what?.txt", false, {"<a href=\"what%3F.txt\">what?.txt</a>"}},
         {"x&amp;y \"q\".txt",
          false,
          {"<a href=\"x%26amp%3By%20%22q%22.txt\">x&amp;amp;y &quot;q&quot;.txt</a>"}},
-        {"hash#mark.txt", false, {"<a href=\"hash%23mark.txt\">hash#mark.txt</a>"}},
-        {"per%cent.txt", false, {"<a href=\"per%25cent.txt\">per%cent.txt</a>"}},
         {"%41 literal.txt", false, {"<a href=\"%2541%20literal.txt\">%41 literal.txt</a>"}},
-        {"gr\xc3\xbc\xc3\x9f"
-         "e.txt",
-         false,
-         {"<a href=\"gr%C3%BC%C3%9Fe.txt\">gr\xc3\xbc\xc3\x9f"
-          "e.txt</a>"}},
-        {"My Docs #2",
-         true,
-         {"<a href=\"My%20Docs%20%232/\">[My Docs #2]</a>",
-          "<a href=\"My%20Docs%20%232/?zipdld\">Download</a>"}},
         {"50% off", true, {"<a href=\"50%25%20off/\">[50% off]</a>"}},
     };
     for (const Case& c : cases) {
