@@ -116,13 +116,9 @@ TEST_F(ZipPostServerTest, ZipDownloadStreamsTheArchiveInChunks) {
     size_t chunks = 0;
     ASSERT_EQ(Dechunk(response.body, archive, &chunks), "");
     EXPECT_GT(chunks, 1u);
+    // The archive itself passes the foreign tools in the writer's tests.
     EXPECT_TRUE(archive == test::ZipBytes(m_folder, ZipSubfolders::Include))
         << "the streamed archive differs";
-
-    TempFolder out;
-    const std::string saved = out.Child("download.zip");
-    test::WriteWholeFile(saved, archive);
-    EXPECT_EQ(test::CheckWithForeignTools(saved, m_folder), "");
 }
 
 TEST_F(ZipPostServerTest, EmptyFolderIsOneChunkAndTheLastChunk) {
