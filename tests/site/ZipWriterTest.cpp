@@ -6,9 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <set>
-#include <thread>
 
 #include "ZipTestSupport.h"
 #include "platform/TempFile.h"
@@ -18,7 +16,6 @@
 namespace sarvo {
 namespace {
 
-namespace fs = std::filesystem;
 using test::TempFolder;
 
 std::string SaveArchive(const TempFolder& where, const std::string& bytes) {
@@ -102,36 +99,6 @@ TEST(ZipWriter, EntryTimeIsTheUtcLastWriteTime) {
         test::ShellQuote("import sys,zipfile; print(zipfile.ZipFile(sys.argv[1]).infolist()[0].date_time)") +
         " " + test::ShellQuote(SaveArchive(out, test::ZipBytes(root.Path(), ZipSubfolders::Skip))));
     EXPECT_EQ(run.output, "(2021, 6, 15, 10, 20, 30)\n");
-}
-
-// What the sender relies on: a byte, once published, never changes. A reader that copies each
-// published stretch as soon as it appears ends up with the finished archive.
-TEST(ZipWriter, PublishedBytesAreFinal) {
-    TempFolder root;
-    test::MakeMixedTree(root.Path());
-    test::WriteWholeFile(root.Child("large.bin"), test::RandomBytes(3 * 1024 * 1024, 17));
-    TempFile file = CreateTempFile(TempFileMode::DeleteOnClose);
-    auto job = std::make_shared<ZipJob>();
-    job->path = root.Path();
-    job->descriptor = file.Descriptor();
-    job->subfolders = ZipSubfolders::Include;
-    ASSERT_TRUE(StartZipWriter(job));
-    std::string copied;
-    for (;;) {
-        ZipJob::State state = job->WaitForMore(copied.size(), std::chrono::milliseconds(100));
-        std::vector<char> buffer(state.finalLength - copied.size());
-        if (!buffer.empty()) {
-            ASSERT_EQ(
-                ::pread(file.Descriptor(), buffer.data(), buffer.size(), static_cast<off_t>(copied.size())),
-                static_cast<ssize_t>(buffer.size()));
-            copied.append(buffer.data(), buffer.size());
-        } else if (state.done) {
-            EXPECT_TRUE(state.success);
-            break;
-        }
-    }
-    EXPECT_TRUE(copied == test::DescriptorContent(file.Descriptor()))
-        << "a published byte changed afterwards";
 }
 
 TEST(ZipWriter, AbortEndsTheArchiveAfterTheLastCompleteEntry) {
