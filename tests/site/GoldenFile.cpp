@@ -34,17 +34,7 @@ void ExpectMatchesGolden(const std::string& goldenName, const std::string& actua
     ASSERT_TRUE(in) << "missing golden file " << path;
     std::stringstream content;
     content << in.rdbuf();
-    const std::string expected = content.str();
-    if (expected == actual)
-        return;
-    size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
-        ++at;
-    const size_t from = at < 80 ? 0 : at - 80;
-    ADD_FAILURE() << goldenName << " differs at byte " << at << " (golden " << expected.size()
-                  << " bytes, actual " << actual.size() << ")\n--- golden from byte " << from << ":\n"
-                  << expected.substr(from, 200) << "\n--- actual from byte " << from << ":\n"
-                  << actual.substr(from, 200);
+    EXPECT_EQ(content.str(), actual) << goldenName;
 }
 
 }  // namespace sarvo::test

@@ -11,7 +11,7 @@ namespace sarvo::test {
 // the rest of it can be compared byte for byte.
 std::string MaskDates(const std::string& header);
 
-// Fails the test unless actual equals the golden file's bytes, naming the first differing offset.
+// Fails the test unless actual equals the golden file's bytes.
 void ExpectMatchesGolden(const std::string& goldenName, const std::string& actual);
 
 }  // namespace sarvo::test

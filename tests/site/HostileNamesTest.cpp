@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ThumbnailFixtures.h"
+#include "ZipTestSupport.h"
 #include "store/Folders.h"
 #include "store/PublishedFiles.h"
 #include "store/SiteSettings.h"
@@ -28,20 +29,11 @@ const std::string kSiteTitle = "<script>alert(5)</script>";
 const std::string kIntroduction = "<b onclick=alert(6)>intro</b>";
 const std::string kThumbnailName = "<img src=x onerror=alert(7)>.jpg";
 const std::string kPublishedName = "<i onclick=alert(8)>.txt";
-const std::string kBoundary = "----sarvoHostileBoundary";
 
 // The pieces of a page that only unescaped hostile markup would produce.
 const std::vector<std::string> kUnescapedMarkup = {
     "<img src=x", "<script>", "\"onmouseover=", "<b onclick", "<i onclick", "&amp;.txt\"", ">&amp;.txt<",
 };
-
-std::string Upload(const std::string& fileName, const std::string& data) {
-    const std::string body = "--" + kBoundary +
-                             "\r\nContent-Disposition: form-data; name=\"fp\"; filename=\"" + fileName +
-                             "\"\r\n\r\n" + data + "\r\n--" + kBoundary + "--\r\n";
-    return "POST /share/ HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; boundary=" +
-           kBoundary + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
 
 class HostileNamesTest : public ::testing::Test {
 protected:
@@ -67,7 +59,7 @@ protected:
 TEST_F(HostileNamesTest, NoPageCarriesTheirMarkup) {
     // A visitor's upload of a page whose title holds markup; the listing shows that title.
     const std::string uploadResult =
-        Page(Upload("report.htm", "<html><title>" + kPageTitle + "</title></html>"));
+        Page(test::UploadRequest("/share/", "report.htm", "<html><title>" + kPageTitle + "</title></html>"));
     struct Case {
         const char* page;
         std::string text;
@@ -84,7 +76,7 @@ TEST_F(HostileNamesTest, NoPageCarriesTheirMarkup) {
         {"thumbnail page", Page(Get("/share/pixindex.$$$")), {"&lt;img src=x onerror=alert(7)&gt;"}},
         {"upload result", uploadResult, {"report.htm"}},
         {"upload result of a hostile name",
-         Page(Upload(kImageName, "y")),
+         Page(test::UploadRequest("/share/", kImageName, "y")),
          {"&lt;img src=x onerror=alert(1)&gt;"}},
         {"echo of a refused request",
          Page("PROPFIND /share/ HTTP/1.1\r\nX-Note: " + kDescription + "\r\n\r\n"),

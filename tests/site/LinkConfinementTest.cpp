@@ -20,17 +20,6 @@ using test::Get;
 using test::LoopbackServer;
 using test::WireResponse;
 
-const std::string kBoundary = "----sarvoLinkBoundary";
-
-std::string Upload(const std::string& folderPath, const std::string& fileName) {
-    const std::string body = "--" + kBoundary +
-                             "\r\nContent-Disposition: form-data; name=\"fp\"; filename=\"" + fileName +
-                             "\"\r\n\r\nuploaded\r\n--" + kBoundary + "--\r\n";
-    return "POST " + folderPath +
-           " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; boundary=" + kBoundary +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
 void Link(const std::string& target, const std::string& link) {
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0) << link;
 }
@@ -93,8 +82,9 @@ TEST_P(LinkConfinementTest, LinksOutAreRefusedUnlessTheFolderFollowsLinks) {
         {"thumbnail of a picture outside", Get("/share/dir-out/pic1.jpg?thumbnail"), outStatus},
         {"thumbnail page of an index outside", Get("/share/dir-out/pixindex.$$$"), outStatus},
         {"thumbnail page through a linked index", Get("/share/pixindex.$$$"), outStatus},
-        {"upload into a folder outside", Upload("/share/dir-out/", "new.txt"), outStatus},
-        {"upload into the folder itself", Upload("/share/", "new.txt"), 200},
+        {"upload into a folder outside", test::UploadRequest("/share/dir-out/", "new.txt", "uploaded"),
+         outStatus},
+        {"upload into the folder itself", test::UploadRequest("/share/", "new.txt", "uploaded"), 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

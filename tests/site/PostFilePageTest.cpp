@@ -75,7 +75,6 @@ TEST(PostFilePage, WholePages) {
 }
 
 TEST(PostFilePage, ResultLines) {
-    const std::vector<UploadedFile> none;
     const std::vector<UploadedFile> several = {Record("C:\\docs\\a.bin", 1234567, true, 8),
                                                Record("cut.bin", 0, false), Record("", 0, false),
                                                Record("x.txt", 999, true)};
@@ -85,8 +84,7 @@ TEST(PostFilePage, ResultLines) {
         const std::vector<UploadedFile>* files;
         std::string expected;
     } cases[] = {
-        {"no splitter", nullptr, "No Files Received"},
-        {"no records", &none, "0 Files: "},
+        // No splitter and no records: see the upload server tests.
         {"several, a nameless record skipped", &several,
          "3 Files: a.bin (1,234,567), OK; cut.bin (0), Failed; x.txt (999), OK"},
         {"markup in a name", &markup,

@@ -20,6 +20,7 @@ namespace sarvo {
 namespace {
 
 using test::Exchange;
+using test::Get;
 using test::LoopbackServer;
 using test::StreamClient;
 using test::WireResponse;
@@ -35,10 +36,6 @@ std::string Chunk(const std::string& data) {
     char size[24];
     std::snprintf(size, sizeof size, "%zx\r\n", data.size());
     return size + data + "\r\n";
-}
-
-std::string Request(const std::string& method, const std::string& path) {
-    return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 }
 
 // Reads chunks until their data adds up to length bytes; every size seen goes to sizes.
@@ -83,8 +80,7 @@ protected:
 };
 
 TEST_F(RealTimeStreamTest, OnlyAppendedBytesAreSentOneChunkPerRead) {
-    StreamClient client(m_server.Port(), Request("GET", "/live.log"));
-    ASSERT_TRUE(client.Connected());
+    StreamClient client(m_server.Port(), Get("/live.log"));
     const std::string head = client.ReadHead();
     const std::regex expected(
         "HTTP/1\\.1 200 OK\r\nContent-Type: " + LookupContentType("live.log") +
@@ -102,7 +98,7 @@ TEST_F(RealTimeStreamTest, OnlyAppendedBytesAreSentOneChunkPerRead) {
 }
 
 TEST_F(RealTimeStreamTest, LargeAppendComesInChunksOfAtMostOneRead) {
-    StreamClient client(m_server.Port(), Request("GET", "/live.log"));
+    StreamClient client(m_server.Port(), Get("/live.log"));
     ASSERT_FALSE(client.ReadHead().empty());
     std::string data(400000, '\0');
     for (size_t i = 0; i < data.size(); ++i)
@@ -118,7 +114,7 @@ TEST_F(RealTimeStreamTest, LargeAppendComesInChunksOfAtMostOneRead) {
 
 TEST_F(RealTimeStreamTest, ShrinkingFileSendsNothingUntilItGrowsPastThePosition) {
     ASSERT_EQ(::truncate(m_file.c_str(), 20), 0);
-    StreamClient client(m_server.Port(), Request("GET", "/live.log"));
+    StreamClient client(m_server.Port(), Get("/live.log"));
     ASSERT_FALSE(client.ReadHead().empty());
     Append(m_file, "ABCDE");  // the stream is now at 25
     EXPECT_EQ(client.ReadExactly(Chunk("ABCDE").size()), Chunk("ABCDE"));
@@ -137,7 +133,7 @@ TEST_F(RealTimeStreamTest, NewestFilePatternFollowsANewerFile) {
     ASSERT_EQ(::utimensat(AT_FDCWD, day1.c_str(), older, 0), 0);
     Publish("today.log", day1, 1, 1);
 
-    StreamClient client(m_server.Port(), Request("GET", "/today.log"));
+    StreamClient client(m_server.Port(), Get("/today.log"));
     std::string head = client.ReadHead();
     EXPECT_NE(head.find("\r\nContent-Type: " + LookupContentType("day1.log") + "\r\n"), std::string::npos);
     Append(day1, "to the older file");
@@ -150,7 +146,7 @@ TEST_F(RealTimeStreamTest, NewestFilePatternFollowsANewerFile) {
     ASSERT_EQ(::utimensat(AT_FDCWD, day2.c_str(), lessOld, 0), 0);
 
     const std::string day3 = m_server.Home().WriteFile("logs/day3.log", "three\n");
-    StreamClient next(m_server.Port(), Request("GET", "/today.log"));
+    StreamClient next(m_server.Port(), Get("/today.log"));
     ASSERT_FALSE(next.ReadHead().empty());
     Append(day2, "no longer the newest");
     EXPECT_EQ(next.ReadFor(300ms), "");
@@ -159,25 +155,24 @@ TEST_F(RealTimeStreamTest, NewestFilePatternFollowsANewerFile) {
 }
 
 TEST_F(RealTimeStreamTest, HeadAndUnmarkedFilesGoToTheOrdinaryTransfer) {
-    WireResponse head = Exchange(m_server.Port(), Request("HEAD", "/live.log"));
+    WireResponse head = Exchange(m_server.Port(), "HEAD /live.log HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_EQ(head.statusLine, "HTTP/1.1 200 OK");
     EXPECT_EQ(head.Header("Content-Length"), "31");
     EXPECT_FALSE(head.HasHeader("Transfer-Encoding"));
     EXPECT_TRUE(head.HasHeader("ETag"));
     EXPECT_EQ(head.body, "");
     Publish("live.log", m_file, 0);
-    EXPECT_EQ(Exchange(m_server.Port(), Request("GET", "/live.log")).body,
-              "in the file before the request\n");
+    EXPECT_EQ(Exchange(m_server.Port(), Get("/live.log")).body, "in the file before the request\n");
     // A marked folder is nothing to stream.
     const std::string folder = m_server.Home().Child("a folder");
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     Publish("folder.log", folder, 1);
-    EXPECT_EQ(Exchange(m_server.Port(), Request("GET", "/folder.log")).statusLine, "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(Exchange(m_server.Port(), Get("/folder.log")).statusLine, "HTTP/1.1 404 Not Found");
 }
 
 TEST_F(RealTimeStreamTest, DepartedVisitorEndsAnIdleStream) {
     {
-        StreamClient client(m_server.Port(), Request("GET", "/live.log"));
+        StreamClient client(m_server.Port(), Get("/live.log"));
         ASSERT_FALSE(client.ReadHead().empty());
     }
     // Noticed while the stream waits, long before the mark would be read again.
@@ -187,8 +182,8 @@ TEST_F(RealTimeStreamTest, DepartedVisitorEndsAnIdleStream) {
 TEST_F(RealTimeStreamTest, RemovingTheMarkEndsAnIdleStreamWithTheLastChunk) {
     const std::string other = m_server.Home().WriteFile("files/other.log", "");
     Publish("other.log", other, 1);
-    StreamClient ending(m_server.Port(), Request("GET", "/live.log"));
-    StreamClient staying(m_server.Port(), Request("GET", "/other.log"));
+    StreamClient ending(m_server.Port(), Get("/live.log"));
+    StreamClient staying(m_server.Port(), Get("/other.log"));
     ASSERT_FALSE(ending.ReadHead().empty());
     ASSERT_FALSE(staying.ReadHead().empty());
     const auto start = Clock::now();

@@ -15,7 +15,6 @@ public:
     StreamClient(const StreamClient&) = delete;
     StreamClient& operator=(const StreamClient&) = delete;
 
-    bool Connected() const { return m_socket >= 0; }
     // Sends more bytes; false when they could not all be sent.
     bool Send(const std::string& bytes);
 

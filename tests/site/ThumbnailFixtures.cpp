@@ -1,9 +1,6 @@
 #include "ThumbnailFixtures.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
 
 #include <algorithm>
 
@@ -71,26 +68,6 @@ std::string IndexBytes(const std::vector<HandEntry>& entries) {
         out.append(masked.begin(), masked.end());
     }
     return out;
-}
-
-ToolRun RunTool(const std::vector<std::string>& argv) {
-    std::string line;
-    for (const std::string& word : argv) {
-        line += " '";
-        for (char c : word)
-            line += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        line += "'";
-    }
-    ToolRun run;
-    FILE* pipe = ::popen((line + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    while (const size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
-        run.output.append(buffer, got);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
 }
 
 std::vector<HandEntry> NumberedEntries(int count) {

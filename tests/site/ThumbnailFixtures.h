@@ -31,14 +31,6 @@ HandEntry MakeEntry(const std::string& name, std::vector<uint8_t> image, uint32_
 // The 284-byte header followed by the masked image, for each entry in turn.
 std::string IndexBytes(const std::vector<HandEntry>& entries);
 
-struct ToolRun {
-    int exitCode = -1;   // -1 when the program did not exit normally
-    std::string output;  // stdout and stderr together, through a pipe rather than a terminal
-};
-
-// Runs argv[0] with the rest as its arguments.
-ToolRun RunTool(const std::vector<std::string>& argv);
-
 // Entries "pic1.jpg" ... with dimension B = 100 + i and A = 50 + i, each image a small fake GIF.
 std::vector<HandEntry> NumberedEntries(int count);
 

@@ -14,25 +14,6 @@ using test::Exchange;
 using test::LoopbackServer;
 using test::WireResponse;
 
-// Temporary files go to a folder that does not exist while it lives, so an archive cannot be made.
-class UnusableTempFolder {
-public:
-    explicit UnusableTempFolder(const std::string& missing) {
-        if (const char* previous = std::getenv("TMPDIR"))
-            m_previous = previous;
-        ::setenv("TMPDIR", missing.c_str(), 1);
-    }
-    ~UnusableTempFolder() {
-        if (m_previous.empty())
-            ::unsetenv("TMPDIR");
-        else
-            ::setenv("TMPDIR", m_previous.c_str(), 1);
-    }
-
-private:
-    std::string m_previous;
-};
-
 // A link checker's HEAD made the server compress the whole folder for nothing. The answer is the
 // header alone, and no temporary archive is made for it (nor a writer started, which needs one):
 // with no temporary folder to make it in, HEAD still answers while GET cannot.
@@ -44,7 +25,8 @@ TEST(ZipHead, HeadOfAZipLinkSendsTheHeaderAloneAndMakesNoArchive) {
     const WireResponse get = Exchange(server.Port(), "GET /share/?zipdld HTTP/1.1\r\nHost: x\r\n\r\n");
     ASSERT_EQ(get.statusLine, "HTTP/1.1 200 OK");
 
-    UnusableTempFolder noTemp(server.Home().Child("no such folder"));
+    // Temporary files go to a folder that does not exist, so an archive cannot be made.
+    ::setenv("TMPDIR", server.Home().Child("no such folder").c_str(), 1);
     const WireResponse head = Exchange(server.Port(), "HEAD /share/?zipdld HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_EQ(head.statusLine, "HTTP/1.1 200 OK");
     EXPECT_EQ(head.HeaderNames(), get.HeaderNames());
@@ -52,6 +34,7 @@ TEST(ZipHead, HeadOfAZipLinkSendsTheHeaderAloneAndMakesNoArchive) {
     EXPECT_EQ(head.body, "");
     EXPECT_EQ(Exchange(server.Port(), "GET /share/?zipdld HTTP/1.1\r\nHost: x\r\n\r\n").statusLine,
               "HTTP/1.1 404 Not Found");
+    ::unsetenv("TMPDIR");
 }
 
 }  // namespace

@@ -48,35 +48,34 @@ FileTime Utc(uint16_t year, uint16_t month, uint16_t day, uint16_t hour, uint16_
     return out;
 }
 
-TEST(ZipLayout, LocalHeaderIsThirtyBytesAndTheName) {
-    EXPECT_EQ(
-        BuildLocalHeader(SampleEntry(), "sub/a.txt"),
-        Bytes("50 4B 03 04 0B 00 00 00 08 00 2D 6B 21 5A 78 56 34 12 00 01 00 00 00 03 00 00 09 00 00 00 "
-              "'sub/a.txt'"));
+TEST(ZipLayout, HeadersAndEndRecordByteForByte) {
+    ZipEntryHeader big = SampleEntry();
+    big.zip64Sizes = true;
+    big.uncompressedSize = 0x100000001ULL;
+    big.compressedSize = 0x2000;
+    struct Case {
+        const char* description;
+        std::string built;
+        std::string expected;
+    } cases[] = {
+        {"local header: thirty bytes and the name", BuildLocalHeader(SampleEntry(), "sub/a.txt"),
+         Bytes("50 4B 03 04 0B 00 00 00 08 00 2D 6B 21 5A 78 56 34 12 00 01 00 00 00 03 00 00 09 00 00 00 "
+               "'sub/a.txt'")},
+        {"central header: the local fields and the offset",
+         BuildCentralHeader(SampleEntry(), "a.txt", 0x01020304),
+         Bytes("50 4B 01 02 0B 00 0B 00 00 00 08 00 2D 6B 21 5A 78 56 34 12 00 01 00 00 00 03 00 00 05 00 "
+               "00 00 00 00 00 00 00 00 00 00 00 00 04 03 02 01 'a.txt'")},
+        {"end record: counts and the directory's place", BuildEndRecords(0xFFFE, 0x2E, 0xFFFFFFFE, "c"),
+         Bytes("50 4B 05 06 00 00 00 00 FE FF FE FF 2E 00 00 00 FE FF FF FF 01 00 'c'")},
+        {"local header with Zip64 sizes: both in the extra field", BuildLocalHeader(big, "big"),
+         Bytes("50 4B 03 04 2D 00 00 00 08 00 2D 6B 21 5A 78 56 34 12 FF FF FF FF FF FF FF FF 03 00 14 00 "
+               "'big' 01 00 10 00 01 00 00 00 01 00 00 00 00 20 00 00 00 00 00 00")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        EXPECT_EQ(c.built, c.expected);
+    }
     EXPECT_EQ(LocalHeaderLength(9, false), 39u);
-}
-
-TEST(ZipLayout, CentralHeaderCopiesTheLocalFieldsAndAddsTheOffset) {
-    EXPECT_EQ(
-        BuildCentralHeader(SampleEntry(), "a.txt", 0x01020304),
-        Bytes("50 4B 01 02 0B 00 0B 00 00 00 08 00 2D 6B 21 5A 78 56 34 12 00 01 00 00 00 03 00 00 05 00 "
-              "00 00 00 00 00 00 00 00 00 00 00 00 04 03 02 01 'a.txt'"));
-}
-
-TEST(ZipLayout, EndRecordCountsAndPlacesTheDirectory) {
-    EXPECT_EQ(BuildEndRecords(0xFFFE, 0x2E, 0xFFFFFFFE, "c"),
-              Bytes("50 4B 05 06 00 00 00 00 FE FF FE FF 2E 00 00 00 FE FF FF FF 01 00 'c'"));
-}
-
-TEST(ZipLayout, LocalHeaderWithZip64SizesCarriesBothInTheExtraField) {
-    ZipEntryHeader entry = SampleEntry();
-    entry.zip64Sizes = true;
-    entry.uncompressedSize = 0x100000001ULL;
-    entry.compressedSize = 0x2000;
-    EXPECT_EQ(
-        BuildLocalHeader(entry, "big"),
-        Bytes("50 4B 03 04 2D 00 00 00 08 00 2D 6B 21 5A 78 56 34 12 FF FF FF FF FF FF FF FF 03 00 14 00 "
-              "'big' 01 00 10 00 01 00 00 00 01 00 00 00 00 20 00 00 00 00 00 00"));
     EXPECT_EQ(LocalHeaderLength(3, true), 53u);
 }
 

@@ -7,10 +7,8 @@
 
 #include "ZipTestSupport.h"
 #include "platform/ChildProcess.h"
-#include "platform/TempFile.h"
 #include "site/FolderZip.h"
 #include "site/ZipLayout.h"
-#include "site/ZipWriter.h"
 #include "support/TempFolder.h"
 
 namespace sarvo {
@@ -38,24 +36,14 @@ std::multiset<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::string ArchiveOf(const TempFolder& root, const TempFolder& out) {
-    TempFile file = CreateTempFile(TempFileMode::DeleteOnClose);
-    ZipJob job;
-    EXPECT_EQ(ZipFolder(root.Path(), file.Descriptor(), ZipSubfolders::Include, job), kZipOk);
-    std::string bytes(job.Current().finalLength, '\0');
-    EXPECT_EQ(::pread(file.Descriptor(), bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
-    const std::string path = out.Child("names.zip");
-    test::WriteWholeFile(path, bytes);
-    return path;
-}
-
 // Without the UTF-8 flag, zipfile shows "caf├⌐.txt" and unzip extracts "caf+�.txt".
 TEST(ZipNames, ForeignReadersShowEveryNameAsOnDisk) {
     TempFolder root;
     for (const char* name : {"plain.txt", kLatin, kCjk, kLatinFolder})
         root.WriteFile(name, name);
     TempFolder out;
-    const std::string archive = ArchiveOf(root, out);
+    const std::string archive = out.Child("names.zip");
+    test::WriteWholeFile(archive, test::ZipBytes(root.Path(), ZipSubfolders::Include));
 
     test::CommandResult python =
         test::RunCommand("PYTHONIOENCODING=utf-8 python3 -c " + test::ShellQuote(kPythonFlagsAndNames) + " " +
@@ -70,23 +58,11 @@ TEST(ZipNames, ForeignReadersShowEveryNameAsOnDisk) {
     EXPECT_EQ(Lines(unzip.output), (std::multiset<std::string>{"plain.txt", kLatin, kCjk, kLatinFolder}));
 }
 
-TEST(ZipNames, EntryNameTable) {
-    const struct Case {
-        const char* description;
-        std::string name;
-        std::string stored;
-        uint16_t flags;
-    } cases[] = {
-        {"ascii", "sub/a b.txt", "sub/a b.txt", 0},
-        {"utf-8", kCjk, kCjk, kZipFlagUtf8Name},
-        {"not utf-8: kept, unflagged", "bad\xFF.txt", "bad\xFF.txt", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.description);
-        uint16_t flags = 0;
-        EXPECT_EQ(ZipEntryName(c.name, flags), c.stored);
-        EXPECT_EQ(flags, c.flags);
-    }
+TEST(ZipNames, ForeignBytesAndTheFlaggedHeader) {
+    // ASCII and UTF-8 names are read back by the foreign readers above; other bytes are kept unflagged.
+    uint16_t flags = 0;
+    EXPECT_EQ(ZipEntryName("bad\xFF.txt", flags), "bad\xFF.txt");
+    EXPECT_EQ(flags, 0);
     // Info-ZIP unzip reads a flagged name as OEM text when the entry says it was made on FAT.
     ZipEntryHeader entry;
     entry.flags = kZipFlagUtf8Name;
@@ -107,10 +83,8 @@ TEST(ZipNames, NamesInAnotherCodePageAreStoredInUtf8) {
 }
 
 TEST(ZipNames, DownloadNameCarriesTheExtendedFormOnlyWhenNotAscii) {
-    const std::string date = "Mon, 07 Dec 2026 06:00:00 GMT";
-    EXPECT_NE(ZipStreamHead("photos", date).find("filename=\"photos.zip\"\r\n"), std::string::npos);
-    EXPECT_EQ(ZipStreamHead("photos", date).find("filename*"), std::string::npos);
-    const std::string head = ZipStreamHead("\xC3\xA9t\xC3\xA9 2024", date);
+    // The plain form alone is checked on the wire, where the whole header value is compared.
+    const std::string head = ZipStreamHead("\xC3\xA9t\xC3\xA9 2024", "Mon, 07 Dec 2026 06:00:00 GMT");
     EXPECT_NE(
         head.find("filename=\"\xC3\xA9t\xC3\xA9 2024.zip\"; filename*=UTF-8''%C3%A9t%C3%A9%202024.zip\r\n"),
         std::string::npos)

@@ -1,11 +1,15 @@
 #include "ZipTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <sstream>
+
+#include "platform/TempFile.h"
 
 namespace sarvo::test {
 namespace {
@@ -89,6 +93,34 @@ std::string TextBytes(size_t length, unsigned seed) {
     }
     out.resize(length);
     return out;
+}
+
+std::string DescriptorContent(int descriptor) {
+    std::string out;
+    char buffer[65536];
+    for (ssize_t got; (got = ::pread(descriptor, buffer, sizeof buffer, static_cast<off_t>(out.size()))) > 0;)
+        out.append(buffer, static_cast<size_t>(got));
+    return out;
+}
+
+std::string ZipBytes(const std::string& path, ZipSubfolders subfolders) {
+    TempFile file = CreateTempFile(TempFileMode::DeleteOnClose);
+    ZipJob job;
+    EXPECT_EQ(ZipFolder(path, file.Descriptor(), subfolders, job), kZipOk) << path;
+    std::string bytes = DescriptorContent(file.Descriptor());
+    EXPECT_EQ(job.Current().finalLength, bytes.size()) << path;
+    return bytes;
+}
+
+std::string UploadRequest(const std::string& folderPath, const std::string& fileName,
+                          const std::string& data) {
+    const std::string boundary = "----sarvoUploadBoundary";
+    const std::string body = "--" + boundary +
+                             "\r\nContent-Disposition: form-data; name=\"fp\"; filename=\"" + fileName +
+                             "\"\r\n\r\n" + data + "\r\n--" + boundary + "--\r\n";
+    return "POST " + folderPath +
+           " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; boundary=" + boundary +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 void MakeMixedTree(const std::string& root) {

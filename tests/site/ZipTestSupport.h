@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "site/ZipWriter.h"
 #include "support/TempFolder.h"
 
 // Helpers the archive and upload tests share: a tree of mixed files, and running the archive tools
@@ -23,6 +24,17 @@ std::string ShellQuote(const std::string& text);
 std::string RandomBytes(size_t length, unsigned seed);
 // Lines of words, which deflate compresses well.
 std::string TextBytes(size_t length, unsigned seed);
+
+// Every byte the descriptor's file holds, read from its start.
+std::string DescriptorContent(int descriptor);
+
+// The archive ZipFolder makes of path in a temporary file. Fails the test unless the archive is made
+// and the length it publishes is what it wrote.
+std::string ZipBytes(const std::string& path, ZipSubfolders subfolders);
+
+// A browser's POST of one file to a folder's page (a URL path ending in "/"), as multipart form data.
+std::string UploadRequest(const std::string& folderPath, const std::string& fileName,
+                          const std::string& data);
 
 // Fills root with files of every kind the traversal rules name: text and random files, an empty
 // file, files of exactly one read block, hidden files, names with blanks and UTF-8, a thumbnail
